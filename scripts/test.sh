@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Sets up, builds everything and runs every test headless, ending with CTest's summary.
+# SANITIZE=address,undefined runs the suite in a sanitizer build (folder build-sanitize).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+extra=()
+if [ -n "${SANITIZE:-}" ]; then
+  export BUILD_DIR="${BUILD_DIR:-build-sanitize}"
+  extra+=("-DQUILLET_SANITIZE=${SANITIZE}" "-DQUILLET_BENCH=OFF")
+  export ASAN_OPTIONS="${ASAN_OPTIONS:-detect_leaks=0}"
+fi
+scripts/setup.sh "${extra[@]}"
+BUILD_DIR="${BUILD_DIR:-build}"
+unset DISPLAY WAYLAND_DISPLAY
+export QT_QPA_PLATFORM=offscreen SDL_AUDIODRIVER=dummy
+ctest --test-dir "$BUILD_DIR" --output-on-failure --parallel "$(nproc)"

@@ -1,0 +1,85 @@
+#include "platform/Dialogs.h"
+
+#include <QFileDialog>
+#include <QMessageBox>
+
+namespace quillet {
+
+QStringList QtFilterList(const QString& windowsFilter) {
+  QStringList out;
+  const QStringList parts = windowsFilter.split(u'|');
+  for (int i = 0; i + 1 < parts.size(); i += 2) {
+    QStringList patterns = parts[i + 1].split(u';', Qt::SkipEmptyParts);
+    for (QString& p : patterns) {
+      if (p == QLatin1String("*.*")) p = QStringLiteral("*");
+    }
+    out << parts[i] + QStringLiteral(" (") + patterns.join(u' ') + u')';
+  }
+  return out;
+}
+
+Dialogs::Answer QtDialogs::message(QWidget* owner, const QString& title, const QString& text,
+                                   Icon icon, Buttons buttons) {
+  QMessageBox box(owner);
+  box.setWindowTitle(title);
+  box.setText(text);
+  box.setIcon(icon == Icon::Information ? QMessageBox::Information
+              : icon == Icon::Question  ? QMessageBox::Question
+                                        : QMessageBox::Critical);
+  if (buttons == Buttons::OkCancel) {
+    box.setStandardButtons(QMessageBox::Ok | QMessageBox::Cancel);
+    box.setDefaultButton(QMessageBox::Ok);
+  } else {
+    box.setStandardButtons(QMessageBox::Ok);
+  }
+  return box.exec() == QMessageBox::Ok ? Answer::Ok : Answer::Cancel;
+}
+
+namespace {
+
+Dialogs::FileResult RunFileDialog(QWidget* owner, const Dialogs::FileRequest& request, bool save) {
+  QFileDialog dialog(owner, request.title, request.directory);
+  const QStringList filters = QtFilterList(request.filter);
+  dialog.setNameFilters(filters);
+  if (request.filterIndex >= 0 && request.filterIndex < filters.size()) {
+    dialog.selectNameFilter(filters[request.filterIndex]);
+  }
+  dialog.setOption(QFileDialog::ReadOnly, false);
+  if (save) {
+    dialog.setAcceptMode(QFileDialog::AcceptSave);
+    dialog.setFileMode(QFileDialog::AnyFile);
+    // The program asks about overwriting itself, with its own wording.
+    dialog.setOption(QFileDialog::DontConfirmOverwrite, true);
+  } else {
+    dialog.setAcceptMode(QFileDialog::AcceptOpen);
+    dialog.setFileMode(request.multiple ? QFileDialog::ExistingFiles : QFileDialog::AnyFile);
+  }
+  if (!request.defaultSuffix.isEmpty()) dialog.setDefaultSuffix(request.defaultSuffix);
+  Dialogs::FileResult result;
+  result.filterIndex = request.filterIndex;
+  if (dialog.exec() != QDialog::Accepted) return result;
+  result.accepted = true;
+  result.files = dialog.selectedFiles();
+  const int chosen = filters.indexOf(dialog.selectedNameFilter());
+  if (chosen >= 0) result.filterIndex = chosen;
+  return result;
+}
+
+}  // namespace
+
+Dialogs::FileResult QtDialogs::openFiles(QWidget* owner, const FileRequest& request) {
+  return RunFileDialog(owner, request, false);
+}
+
+Dialogs::FileResult QtDialogs::saveFile(QWidget* owner, const FileRequest& request) {
+  return RunFileDialog(owner, request, true);
+}
+
+std::optional<QString> QtDialogs::chooseFolder(QWidget* owner, const QString& title) {
+  const QString dir = QFileDialog::getExistingDirectory(
+      owner, title, QString(), QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);
+  if (dir.isEmpty()) return std::nullopt;
+  return dir;
+}
+
+}  // namespace quillet

@@ -1,0 +1,56 @@
+// Every message box and file dialog of the program goes through this interface, so tests can
+// answer them without ever blocking on a modal window.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+#include <optional>
+
+class QWidget;
+
+namespace quillet {
+
+class Dialogs {
+ public:
+  enum class Icon { Information, Question, Error };
+  enum class Buttons { Ok, OkCancel };
+  enum class Answer { Ok, Cancel };
+
+  struct FileRequest {
+    QString title;
+    QString filter;       // Windows form: "Name|*.a;*.b|Other|*.*"
+    int filterIndex = 0;  // zero-based entry preselected
+    QString directory;    // empty: the platform's default
+    QString defaultSuffix;
+    bool multiple = false;
+  };
+  struct FileResult {
+    bool accepted = false;
+    QStringList files;    // full paths, in the order the dialog returned them
+    int filterIndex = 0;  // the entry chosen at this use
+  };
+
+  virtual ~Dialogs() = default;
+
+  virtual Answer message(QWidget* owner, const QString& title, const QString& text, Icon icon,
+                         Buttons buttons) = 0;
+  virtual FileResult openFiles(QWidget* owner, const FileRequest& request) = 0;
+  virtual FileResult saveFile(QWidget* owner, const FileRequest& request) = 0;
+  // A folder of the file system, or nothing when the user cancels.
+  virtual std::optional<QString> chooseFolder(QWidget* owner, const QString& title) = 0;
+};
+
+// Turns "Name|*.a;*.b|Other|*.*" into Qt's "Name (*.a *.b);;Other (*)" list, entry by entry.
+QStringList QtFilterList(const QString& windowsFilter);
+
+// The real dialogs: QMessageBox, QFileDialog.
+class QtDialogs : public Dialogs {
+ public:
+  Answer message(QWidget* owner, const QString& title, const QString& text, Icon icon,
+                 Buttons buttons) override;
+  FileResult openFiles(QWidget* owner, const FileRequest& request) override;
+  FileResult saveFile(QWidget* owner, const FileRequest& request) override;
+  std::optional<QString> chooseFolder(QWidget* owner, const QString& title) override;
+};
+
+}  // namespace quillet
