@@ -1,0 +1,27 @@
+// Turning an audio file path into a playlist row: ID3v1 tag, file name, length text.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "playlist/Playlist.h"
+
+namespace quillet {
+
+struct Id3Tag {
+  bool found = false;
+  std::string artist, album;  // 30 raw bytes each when found
+};
+
+// The last 128 bytes; the "TAG" marker compared case-insensitively. Never blocks on a path
+// that is not a regular file.
+Id3Tag ReadId3Tag(const std::string& path);
+
+// The part after the last '/', extension kept; the whole path when there is no '/'.
+std::string FileNamePart(std::string_view path);
+
+// name, singer, album, FileLengthText(path), path. A path that is not a regular file gets
+// empty tag and length texts.
+PlaylistRow ProbeTrackRow(const std::string& path);
+
+}  // namespace quillet
