@@ -40,10 +40,11 @@ enum ErrorCode : int {
   kErrUnknown = -1,
 };
 
+// The instance operations are virtual so that tests can script an engine where timing matters.
 class AudioEngine {
  public:
   AudioEngine();
-  ~AudioEngine();
+  virtual ~AudioEngine();
   AudioEngine(const AudioEngine&) = delete;
   AudioEngine& operator=(const AudioEngine&) = delete;
 
@@ -54,31 +55,35 @@ class AudioEngine {
   static bool BackEndVersionOk(std::string* why = nullptr);
 
   // device -1 is the default device. False (with its code) when no device can be opened.
-  bool Init(int device, std::uint32_t freq, std::uint32_t flags);
-  bool Free();
+  virtual bool Init(int device, std::uint32_t freq, std::uint32_t flags);
+  virtual bool Free();
 
   // Opens a file as a stream; 0 on failure (code 2, 41, 8 ...).
-  Handle StreamCreateFile(bool mem, const std::string& path, std::uint64_t offset,
+  virtual Handle StreamCreateFile(bool mem, const std::string& path, std::uint64_t offset,
                           std::uint64_t length, std::uint32_t flags);
-  bool StreamFree(Handle h);
+  virtual bool StreamFree(Handle h);
 
-  bool ChannelPlay(Handle h, bool restart);
-  bool ChannelPause(Handle h);
-  bool ChannelStop(Handle h);
+  virtual bool ChannelPlay(Handle h, bool restart);
+  virtual bool ChannelPause(Handle h);
+  virtual bool ChannelStop(Handle h);
   // 0 never played, stopped, played out or invalid; non-zero while playing or paused.
-  std::uint32_t ChannelIsActive(Handle h);
+  virtual std::uint32_t ChannelIsActive(Handle h);
 
-  std::uint64_t ChannelGetLength(Handle h);    // kNotAvailable when unknown
-  std::uint64_t ChannelGetPosition(Handle h);  // the position being heard
-  double ChannelBytes2Seconds(Handle h, std::uint64_t bytes);
-  std::uint64_t ChannelSeconds2Bytes(Handle h, double seconds);
-  bool ChannelSetPosition(Handle h, std::uint64_t bytes);
+  virtual std::uint64_t ChannelGetLength(Handle h);    // kNotAvailable when unknown
+  virtual std::uint64_t ChannelGetPosition(Handle h);  // the position being heard
+  virtual double ChannelBytes2Seconds(Handle h, std::uint64_t bytes);
+  virtual std::uint64_t ChannelSeconds2Bytes(Handle h, double seconds);
+  virtual bool ChannelSetPosition(Handle h, std::uint64_t bytes);
 
   // Output volume: left in the low 16 bits, right in the high 16 bits, each 0..65535.
-  std::uint32_t GetVolume();
-  bool SetVolume(std::uint32_t packed);
+  virtual std::uint32_t GetVolume();
+  virtual bool SetVolume(std::uint32_t packed);
 
   static int ErrorGetCode();
+
+ protected:
+  // For engines that stand in for this one in tests: sets what ErrorGetCode reports.
+  static void SetErrorCode(int code);
 
  private:
   struct Impl;
