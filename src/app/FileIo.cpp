@@ -1,14 +1,190 @@
 #include "app/FileIo.h"
 
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <climits>
+#include <cstdlib>
+#include <cstring>
+#include <vector>
+
 namespace quillet {
 
-IoResult ReadWholeFile(const std::string&, std::string*) { return {false, "not implemented"}; }
-IoResult WriteFileAtomic(const std::string&, const std::string&) {
-  return {false, "not implemented"};
+namespace {
+
+std::string SystemText(int err) { return std::strerror(err); }
+
+IoResult Fail(const char* what, const std::string& path, int err) {
+  return {false, std::string(what) + " " + path + ": " + SystemText(err)};
 }
-bool PathExists(const std::string&) { return false; }
-bool IsDirectory(const std::string&) { return false; }
-bool IsRegularFile(const std::string&) { return false; }
-std::string CurrentDirectory() { return {}; }
+
+// Opens for reading without ever blocking (a FIFO with no writer would block a plain open) and
+// insists on a regular file. Returns the descriptor or -1 with *result set.
+int OpenRegularForRead(const std::string& path, IoResult* result) {
+  int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
+  if (fd < 0) {
+    *result = Fail("cannot read", path, errno);
+    return -1;
+  }
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) {
+    *result = Fail("cannot read", path, errno);
+    ::close(fd);
+    return -1;
+  }
+  if (!S_ISREG(st.st_mode)) {
+    *result = {false, "cannot read " + path + ": " +
+                          (S_ISDIR(st.st_mode) ? SystemText(EISDIR) : "not a regular file")};
+    ::close(fd);
+    return -1;
+  }
+  return fd;
+}
+
+IoResult ReadUpTo(const std::string& path, std::size_t maxBytes, std::string* out) {
+  IoResult result;
+  int fd = OpenRegularForRead(path, &result);
+  if (fd < 0) return result;
+  std::string data;
+  char buf[65536];
+  while (data.size() < maxBytes) {
+    std::size_t want = std::min(sizeof buf, maxBytes - data.size());
+    ssize_t n = ::read(fd, buf, want);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      result = Fail("cannot read", path, errno);
+      ::close(fd);
+      return result;
+    }
+    if (n == 0) break;
+    data.append(buf, static_cast<std::size_t>(n));
+  }
+  ::close(fd);
+  *out = std::move(data);
+  return result;
+}
+
+std::string DirectoryOf(const std::string& path) {
+  auto slash = path.rfind('/');
+  if (slash == std::string::npos) return ".";
+  if (slash == 0) return "/";
+  return path.substr(0, slash);
+}
+
+// The file a write should replace: a symbolic link is followed so that the link itself survives.
+std::string ResolveTarget(const std::string& path) {
+  struct stat st {};
+  if (::lstat(path.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) return path;
+  char* real = ::realpath(path.c_str(), nullptr);
+  if (real) {
+    std::string r = real;
+    std::free(real);
+    return r;
+  }
+  // A dangling link: write the file it names.
+  std::vector<char> buf(PATH_MAX + 1);
+  ssize_t n = ::readlink(path.c_str(), buf.data(), buf.size() - 1);
+  if (n <= 0) return path;
+  std::string target(buf.data(), static_cast<std::size_t>(n));
+  if (target.front() == '/') return target;
+  return DirectoryOf(path) + "/" + target;
+}
+
+bool WriteAll(int fd, const std::string& bytes) {
+  const char* p = bytes.data();
+  std::size_t left = bytes.size();
+  while (left > 0) {
+    ssize_t n = ::write(fd, p, left);
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return false;
+    }
+    if (n == 0) {
+      errno = EIO;
+      return false;
+    }
+    p += n;
+    left -= static_cast<std::size_t>(n);
+  }
+  return true;
+}
+
+}  // namespace
+
+IoResult ReadWholeFile(const std::string& path, std::string* out) {
+  return ReadUpTo(path, std::string::npos, out);
+}
+
+IoResult ReadFileHead(const std::string& path, std::size_t maxBytes, std::string* out) {
+  return ReadUpTo(path, maxBytes, out);
+}
+
+IoResult WriteFileAtomic(const std::string& path, const std::string& bytes) {
+  if (path.empty() || path.back() == '/')
+    return {false, "cannot write " + path + ": " + SystemText(EISDIR)};
+  const std::string target = ResolveTarget(path);
+  const std::string dir = DirectoryOf(target);
+  const std::string base =
+      target.substr(target.rfind('/') == std::string::npos ? 0 : target.rfind('/') + 1);
+
+  // The new file gets the old file's permission bits, or what a plain create would give.
+  mode_t mode;
+  struct stat old {};
+  if (::stat(target.c_str(), &old) == 0) {
+    if (S_ISDIR(old.st_mode)) return {false, "cannot write " + path + ": " + SystemText(EISDIR)};
+    if (!S_ISREG(old.st_mode)) return {false, "cannot write " + path + ": not a regular file"};
+    mode = old.st_mode & 07777;
+  } else {
+    mode_t mask = ::umask(0);
+    ::umask(mask);
+    mode = 0666 & ~mask;
+  }
+
+  std::string tmp = dir + "/." + base + ".tmp-XXXXXX";
+  int fd = ::mkstemp(tmp.data());
+  if (fd < 0) return Fail("cannot write", path, errno);
+
+  int err = 0;
+  if (!WriteAll(fd, bytes) || ::fchmod(fd, mode) != 0 || ::fsync(fd) != 0) err = errno;
+  if (::close(fd) != 0 && err == 0) err = errno;
+  if (err == 0 && ::rename(tmp.c_str(), target.c_str()) != 0) err = errno;
+  if (err != 0) {
+    ::unlink(tmp.c_str());
+    return Fail("cannot write", path, err);
+  }
+  // Make the rename itself durable; the data is already safe, so a failure here is not reported.
+  int dfd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (dfd >= 0) {
+    ::fsync(dfd);
+    ::close(dfd);
+  }
+  return {};
+}
+
+bool PathExists(const std::string& path) {
+  struct stat st {};
+  return !path.empty() && ::stat(path.c_str(), &st) == 0;
+}
+
+bool IsDirectory(const std::string& path) {
+  struct stat st {};
+  return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
+bool IsRegularFile(const std::string& path) {
+  struct stat st {};
+  return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+}
+
+std::string CurrentDirectory() {
+  std::vector<char> buf(PATH_MAX + 1);
+  while (::getcwd(buf.data(), buf.size()) == nullptr) {
+    if (errno != ERANGE) return ".";
+    buf.resize(buf.size() * 2);
+  }
+  return buf.data();
+}
 
 }  // namespace quillet

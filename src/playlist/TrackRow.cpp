@@ -1,0 +1,22 @@
+#include "player/TimeTexts.h"
+#include "playlist/TrackProbe.h"
+
+namespace quillet {
+
+PlaylistRow ProbeTrackRow(const std::string& path) {
+  PlaylistRow row;
+  row.name = FileNamePart(path);
+  row.path = path;
+  // Only a regular file is read or measured: a folder, FIFO or device gets a row of its own
+  // name and path with nothing else, and never blocks the caller.
+  if (!IsRegularFile(path)) return row;
+  Id3Tag tag = ReadId3Tag(path);
+  if (tag.found) {
+    row.singer = std::move(tag.artist);
+    row.album = std::move(tag.album);
+  }
+  row.length = FileLengthText(path);
+  return row;
+}
+
+}  // namespace quillet
