@@ -1,0 +1,631 @@
+// The engine: one SDL output device, and per stream a decoder running on its own worker thread
+// that fills a small ring of device-rate stereo frames, which the device callback mixes.
+//
+// Positions. Each stream keeps the source frame at which its current segment (since the last
+// seek) began and the number of device frames the callback has handed out since; the source
+// frame of any handed-out frame follows from the two rates. Every hand-out is stamped with the
+// time; a frame handed out at t is heard one device buffer later, so the position being heard
+// is interpolated from those stamps, and holds still once nothing more is handed out (pause).
+#include "player/audio/AudioEngine.h"
+
+#include <SDL.h>
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <condition_variable>
+#include <cstdio>
+#include <deque>
+#include <map>
+#include <mutex>
+#include <new>
+#include <system_error>
+#include <thread>
+#include <vector>
+
+#include "player/audio/ByteSource.h"
+#include "player/audio/Decoder.h"
+
+namespace quillet::audio {
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+constexpr std::uint32_t kDefaultFreq = 44100;
+constexpr int kOutChannels = 2;
+constexpr Uint16 kDeviceFrames = 1024;  // about 23 ms at 44100 Hz
+// The decoded-ahead ring: about 0.37 s at 44100 Hz, whatever the file's length.
+constexpr std::size_t kRingFrames = 16384;
+constexpr std::size_t kDecodeFrames = 2048;
+constexpr std::size_t kHandOutHistory = 32;
+constexpr std::uint32_t kBytesPerSample = 2;  // positions count 16-bit samples
+
+thread_local int t_error = kOk;
+
+bool Fail(int code) {
+  t_error = code;
+  return false;
+}
+
+std::atomic<Handle> g_next_handle{1};
+
+Handle NewHandle() {
+  Handle h;
+  do {
+    h = g_next_handle.fetch_add(1, std::memory_order_relaxed);
+  } while (h == 0);
+  return h;
+}
+
+enum class PlayState { kIdle, kPlaying, kPaused, kStopped, kEnded };
+
+struct HandOut {
+  Clock::time_point at;
+  std::uint64_t first;  // source frame of the first frame handed out
+  std::uint64_t last;   // source frame after the last one
+  std::uint32_t device_frames;
+};
+
+struct Stream {
+  Handle id = 0;
+  std::unique_ptr<Decoder> dec;
+  std::uint32_t rate = 0;      // the file's
+  std::uint32_t channels = 0;  // the file's
+  std::uint64_t frames = 0;    // the file's length in frames
+  std::uint32_t out_rate = 0;  // the device's
+  Clock::duration latency{};
+
+  std::mutex m;
+  std::condition_variable cv;
+  std::vector<float> ring;  // kRingFrames stereo frames
+  std::size_t rd = 0;
+  std::size_t count = 0;
+  std::uint64_t gen = 0;  // bumped by every seek; the worker drops work of older ones
+  std::uint64_t seek_to = 0;
+  std::uint64_t seg_start = 0;  // source frame at which the current segment began
+  std::uint64_t seg_out = 0;    // device frames handed out since then
+  bool eof = false;             // the segment's last frame is in the ring
+  bool failed = false;          // the decoder gave up before the end
+  PlayState state = PlayState::kIdle;
+  std::deque<HandOut> handed;
+  bool quit = false;
+  std::thread worker;
+
+  ~Stream() {
+    {
+      std::lock_guard<std::mutex> lk(m);
+      quit = true;
+    }
+    cv.notify_all();
+    if (worker.joinable()) worker.join();
+  }
+
+  std::uint32_t BytesPerFrame() const { return channels * kBytesPerSample; }
+
+  std::uint64_t SourceAt(std::uint64_t out_frames) const {
+    // Split so that the product cannot overflow.
+    const std::uint64_t src =
+        seg_start + out_frames / out_rate * rate + out_frames % out_rate * rate / out_rate;
+    return std::min(src, frames);
+  }
+
+  // Called with m held: notices a stream whose last frame has been heard.
+  void UpdateEnd(Clock::time_point now) {
+    if (state != PlayState::kPlaying || !eof || count != 0) return;
+    if (!handed.empty()) {
+      const HandOut& h = handed.back();
+      const auto heard_out =
+          h.at + latency +
+          std::chrono::duration_cast<Clock::duration>(
+              std::chrono::duration<double>(static_cast<double>(h.device_frames) / out_rate));
+      if (now < heard_out) return;
+    }
+    state = PlayState::kEnded;
+  }
+
+  // Called with m held.
+  std::uint64_t Heard(Clock::time_point now) const {
+    if (state == PlayState::kEnded) {
+      if (!failed) return frames;
+      return handed.empty() ? seg_start : handed.back().last;
+    }
+    for (auto it = handed.rbegin(); it != handed.rend(); ++it) {
+      const auto start = it->at + latency;
+      if (now < start) continue;
+      const double secs = std::chrono::duration<double>(now - start).count();
+      const auto advanced = static_cast<std::uint64_t>(secs * rate);
+      return std::min(it->first + advanced, it->last);
+    }
+    return handed.empty() ? seg_start : handed.front().first;
+  }
+
+  // Called with m held: starts a new segment at `frame`.
+  void SeekLocked(std::uint64_t frame) {
+    ++gen;
+    seek_to = frame;
+    rd = 0;
+    count = 0;
+    eof = false;
+    failed = false;
+    seg_start = frame;
+    seg_out = 0;
+    handed.clear();
+    cv.notify_all();
+  }
+
+  void Work();
+};
+
+// Folds any channel layout into stereo: mono to both sides; more than two channels average the
+// even-numbered ones to the left and the odd-numbered ones to the right.
+void ToStereo(const float* in, std::size_t frames, std::uint32_t channels, float* out) {
+  if (channels == 2) {
+    std::copy(in, in + frames * 2, out);
+    return;
+  }
+  if (channels == 1) {
+    for (std::size_t i = 0; i < frames; ++i) out[2 * i] = out[2 * i + 1] = in[i];
+    return;
+  }
+  const float left_n = static_cast<float>((channels + 1) / 2);
+  const float right_n = static_cast<float>(channels / 2);
+  for (std::size_t i = 0; i < frames; ++i) {
+    float l = 0, r = 0;
+    for (std::uint32_t c = 0; c < channels; ++c) (c % 2 ? r : l) += in[i * channels + c];
+    out[2 * i] = l / left_n;
+    out[2 * i + 1] = r / right_n;
+  }
+}
+
+void DrainResampler(SDL_AudioStream* rs, std::vector<float>* out) {
+  for (;;) {
+    const int avail = SDL_AudioStreamAvailable(rs);
+    if (avail <= 0) return;
+    const std::size_t at = out->size();
+    out->resize(at + static_cast<std::size_t>(avail) / sizeof(float));
+    const int got = SDL_AudioStreamGet(rs, out->data() + at, avail);
+    out->resize(at + static_cast<std::size_t>(std::max(got, 0)) / sizeof(float));
+    if (got <= 0) return;
+  }
+}
+
+void Stream::Work() {
+  std::vector<float> in(kDecodeFrames * channels);
+  std::vector<float> stereo(kDecodeFrames * 2);
+  std::vector<float> pending;  // device-rate stereo frames waiting for room in the ring
+  std::size_t pending_at = 0;  // in floats
+  SDL_AudioStream* rs = nullptr;
+  if (rate != out_rate) {
+    rs = SDL_NewAudioStream(AUDIO_F32SYS, kOutChannels, static_cast<int>(rate), AUDIO_F32SYS,
+                            kOutChannels, static_cast<int>(out_rate));
+  }
+  bool source_done = false;
+  std::uint64_t my_gen = 0;
+
+  std::unique_lock<std::mutex> lk(m);
+  if (rate != out_rate && !rs) {
+    failed = eof = source_done = true;
+  }
+  while (!quit) {
+    if (gen != my_gen) {
+      my_gen = gen;
+      const std::uint64_t to = seek_to;
+      pending.clear();
+      pending_at = 0;
+      source_done = false;
+      lk.unlock();
+      const bool ok = dec->Seek(to);
+      if (rs) SDL_AudioStreamClear(rs);
+      lk.lock();
+      if (!ok && gen == my_gen) failed = eof = source_done = true;
+      continue;
+    }
+    const std::size_t room = kRingFrames - count;
+    if (pending_at < pending.size()) {
+      if (room == 0) {
+        cv.wait(lk);
+        continue;
+      }
+      const std::size_t n = std::min(room, (pending.size() - pending_at) / 2);
+      for (std::size_t i = 0; i < n; ++i) {
+        const std::size_t slot = (rd + count + i) % kRingFrames;
+        ring[2 * slot] = pending[pending_at + 2 * i];
+        ring[2 * slot + 1] = pending[pending_at + 2 * i + 1];
+      }
+      count += n;
+      pending_at += 2 * n;
+      if (pending_at >= pending.size() && source_done) eof = true;
+      continue;
+    }
+    if (source_done || room == 0) {
+      cv.wait(lk);
+      continue;
+    }
+    lk.unlock();
+    const std::int64_t got = dec->Read(in.data(), kDecodeFrames);
+    pending.clear();
+    pending_at = 0;
+    if (got > 0) {
+      const auto n = static_cast<std::size_t>(got);
+      ToStereo(in.data(), n, channels, stereo.data());
+      if (rs) {
+        if (SDL_AudioStreamPut(rs, stereo.data(), static_cast<int>(n * 2 * sizeof(float))) == 0)
+          DrainResampler(rs, &pending);
+      } else {
+        pending.assign(stereo.begin(), stereo.begin() + static_cast<std::ptrdiff_t>(n * 2));
+      }
+    } else if (rs) {
+      SDL_AudioStreamFlush(rs);
+      DrainResampler(rs, &pending);
+    }
+    lk.lock();
+    if (gen != my_gen) continue;
+    if (got <= 0) {
+      source_done = true;
+      if (got < 0) failed = true;
+      if (pending.empty()) eof = true;
+    }
+  }
+  lk.unlock();
+  if (rs) SDL_FreeAudioStream(rs);
+}
+
+std::uint16_t Clamp16(float v) {
+  const float s = std::nearbyint(v * 32768.0f);
+  const float c = std::clamp(s, -32768.0f, 32767.0f);
+  return static_cast<std::uint16_t>(static_cast<std::int16_t>(c));
+}
+
+}  // namespace
+
+struct AudioEngine::Impl {
+  std::mutex mu;  // guards the fields below; the device callback takes it too
+  std::map<Handle, std::shared_ptr<Stream>> streams;
+  bool ready = false;
+  SDL_AudioDeviceID device = 0;
+  SDL_AudioSpec spec{};
+  std::vector<float> mix;  // used by the device callback only
+  std::atomic<std::uint32_t> volume{0xFFFFFFFFu};
+
+  std::shared_ptr<Stream> Find(Handle h) {
+    if (h == 0) return nullptr;
+    std::lock_guard<std::mutex> lk(mu);
+    auto it = streams.find(h);
+    return it == streams.end() ? nullptr : it->second;
+  }
+
+  static void Callback(void* user, Uint8* out, int len) {
+    static_cast<Impl*>(user)->Fill(reinterpret_cast<std::int16_t*>(out),
+                                   static_cast<std::size_t>(len) / (kOutChannels * 2));
+  }
+
+  void Fill(std::int16_t* out, std::size_t frames) {
+    const auto now = Clock::now();
+    const std::uint32_t vol = volume.load(std::memory_order_relaxed);
+    const float gain_l = static_cast<float>(vol & 0xFFFF) / 65535.0f;
+    const float gain_r = static_cast<float>(vol >> 16) / 65535.0f;
+    std::lock_guard<std::mutex> lk(mu);
+    std::size_t done = 0;
+    while (done < frames) {
+      const std::size_t n = std::min(frames - done, mix.size() / 2);
+      std::fill(mix.begin(), mix.begin() + static_cast<std::ptrdiff_t>(2 * n), 0.0f);
+      for (auto& [id, s] : streams) Take(*s, n, now);
+      for (std::size_t i = 0; i < n; ++i) {
+        auto* o = reinterpret_cast<std::uint16_t*>(out + 2 * (done + i));
+        o[0] = Clamp16(mix[2 * i] * gain_l);
+        o[1] = Clamp16(mix[2 * i + 1] * gain_r);
+      }
+      done += n;
+    }
+  }
+
+  void Take(Stream& s, std::size_t want, Clock::time_point now) {
+    std::unique_lock<std::mutex> lk(s.m);
+    if (s.state != PlayState::kPlaying) return;
+    const std::size_t n = std::min(want, s.count);
+    for (std::size_t i = 0; i < n; ++i) {
+      const std::size_t slot = (s.rd + i) % kRingFrames;
+      mix[2 * i] += s.ring[2 * slot];
+      mix[2 * i + 1] += s.ring[2 * slot + 1];
+    }
+    if (n == 0) return;
+    s.rd = (s.rd + n) % kRingFrames;
+    s.count -= n;
+    const std::uint64_t first = s.SourceAt(s.seg_out);
+    s.seg_out += n;
+    s.handed.push_back(HandOut{now, first, s.SourceAt(s.seg_out), static_cast<std::uint32_t>(n)});
+    if (s.handed.size() > kHandOutHistory) s.handed.pop_front();
+    lk.unlock();
+    s.cv.notify_all();
+  }
+
+  // Takes every stream out of the table and lets them go (joining their workers) unlocked.
+  void FreeAllStreams() {
+    std::map<Handle, std::shared_ptr<Stream>> gone;
+    {
+      std::lock_guard<std::mutex> lk(mu);
+      gone.swap(streams);
+    }
+  }
+};
+
+AudioEngine::AudioEngine() : impl_(std::make_unique<Impl>()) {}
+
+AudioEngine::~AudioEngine() {
+  if (impl_->ready) Free();
+  impl_->FreeAllStreams();
+}
+
+std::uint32_t AudioEngine::GetVersion() {
+  t_error = kOk;
+  return kEngineVersion;
+}
+
+int AudioEngine::ErrorGetCode() { return t_error; }
+
+void AudioEngine::SetErrorCode(int code) { t_error = code; }
+
+bool AudioEngine::ProbeFile(const std::string& path, FileProbe* out) {
+  int err = kOk;
+  auto src = ByteSource::OpenFile(path, 0, 0, &err);
+  if (!src) return Fail(err);
+  auto dec = OpenDecoder(src, DecoderUse::kProbe, &err);
+  if (!dec) return Fail(err);
+  const DecoderInfo& info = dec->info();
+  if (out) {
+    out->length = info.frames * info.channels * kBytesPerSample;
+    out->freq = info.rate;
+    out->channels = info.channels;
+    out->seconds = static_cast<double>(info.frames) / info.rate;
+  }
+  t_error = kOk;
+  return true;
+}
+
+bool AudioEngine::Init(int device, std::uint32_t freq, std::uint32_t flags) {
+  Impl& d = *impl_;
+  if (d.ready) return Fail(kErrAlready);
+  if (flags != 0 || freq > 384000) return Fail(kErrIllegalParam);
+  if (device == 0 || device < -1) return Fail(kErrDevice);
+  // Leave SIGINT and SIGTERM to the program.
+  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+  if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return Fail(kErrDriver);
+  std::string name;
+  if (device > 0) {
+    const int n = SDL_GetNumAudioDevices(0);
+    const char* found = device <= n ? SDL_GetAudioDeviceName(device - 1, 0) : nullptr;
+    if (!found) {
+      SDL_QuitSubSystem(SDL_INIT_AUDIO);
+      return Fail(kErrDevice);
+    }
+    name = found;
+  }
+  SDL_AudioSpec want{};
+  want.freq = static_cast<int>(freq ? freq : kDefaultFreq);
+  want.format = AUDIO_S16SYS;
+  want.channels = kOutChannels;
+  want.samples = kDeviceFrames;
+  want.callback = &Impl::Callback;
+  want.userdata = &d;
+  SDL_AudioSpec have{};
+  // No changes allowed: SDL converts to whatever the hardware wants.
+  const SDL_AudioDeviceID dev =
+      SDL_OpenAudioDevice(device > 0 ? name.c_str() : nullptr, 0, &want, &have, 0);
+  if (dev == 0) {
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    return Fail(kErrDevice);
+  }
+  try {
+    d.mix.assign(static_cast<std::size_t>(std::max<Uint16>(have.samples, 256)) * 2, 0.0f);
+  } catch (const std::bad_alloc&) {
+    SDL_CloseAudioDevice(dev);
+    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    return Fail(kErrMemory);
+  }
+  {
+    std::lock_guard<std::mutex> lk(d.mu);
+    d.device = dev;
+    d.spec = have;
+    d.ready = true;
+  }
+  SDL_PauseAudioDevice(dev, 0);
+  t_error = kOk;
+  return true;
+}
+
+bool AudioEngine::Free() {
+  Impl& d = *impl_;
+  if (!d.ready) return Fail(kErrInit);
+  d.FreeAllStreams();
+  SDL_AudioDeviceID dev;
+  {
+    std::lock_guard<std::mutex> lk(d.mu);
+    dev = d.device;
+    d.device = 0;
+    d.ready = false;
+  }
+  // Not under the lock: closing waits for the callback, which takes it.
+  SDL_CloseAudioDevice(dev);
+  SDL_QuitSubSystem(SDL_INIT_AUDIO);
+  t_error = kOk;
+  return true;
+}
+
+Handle AudioEngine::StreamCreateFile(bool mem, const std::string& path, std::uint64_t offset,
+                                     std::uint64_t length, std::uint32_t flags) {
+  Impl& d = *impl_;
+  std::uint32_t out_rate;
+  Clock::duration latency;
+  {
+    std::lock_guard<std::mutex> lk(d.mu);
+    if (!d.ready) return Fail(kErrInit), 0;
+    out_rate = static_cast<std::uint32_t>(d.spec.freq);
+    latency = std::chrono::duration_cast<Clock::duration>(
+        std::chrono::duration<double>(static_cast<double>(d.spec.samples) / d.spec.freq));
+  }
+  if (flags != 0) return Fail(kErrIllegalParam), 0;
+  int err = kOk;
+  auto src = mem ? ByteSource::FromMemory(path, offset, length, &err)
+                 : ByteSource::OpenFile(path, offset, length, &err);
+  if (!src) return Fail(err), 0;
+  auto dec = OpenDecoder(src, DecoderUse::kPlay, &err);
+  if (!dec) return Fail(err), 0;
+
+  std::shared_ptr<Stream> s;
+  try {
+    s = std::make_shared<Stream>();
+    s->id = NewHandle();
+    s->rate = dec->info().rate;
+    s->channels = dec->info().channels;
+    s->frames = dec->info().frames;
+    s->out_rate = out_rate;
+    s->latency = latency;
+    s->dec = std::move(dec);
+    s->ring.assign(kRingFrames * 2, 0.0f);
+    s->worker = std::thread([raw = s.get()] { raw->Work(); });
+  } catch (const std::bad_alloc&) {
+    return Fail(kErrMemory), 0;
+  } catch (const std::system_error&) {
+    return Fail(kErrMemory), 0;
+  }
+  {
+    std::lock_guard<std::mutex> lk(d.mu);
+    d.streams.emplace(s->id, s);
+  }
+  t_error = kOk;
+  return s->id;
+}
+
+bool AudioEngine::StreamFree(Handle h) {
+  std::shared_ptr<Stream> s;
+  {
+    std::lock_guard<std::mutex> lk(impl_->mu);
+    auto it = h ? impl_->streams.find(h) : impl_->streams.end();
+    if (it == impl_->streams.end()) return Fail(kErrHandle);
+    s = std::move(it->second);
+    impl_->streams.erase(it);
+  }
+  s.reset();  // joins the worker, outside the table's lock
+  t_error = kOk;
+  return true;
+}
+
+bool AudioEngine::ChannelPlay(Handle h, bool restart) {
+  auto s = impl_->Find(h);
+  if (!s) return Fail(kErrHandle);
+  {
+    std::lock_guard<std::mutex> lk(s->m);
+    s->UpdateEnd(Clock::now());
+    if (restart || s->state == PlayState::kEnded) s->SeekLocked(0);
+    s->state = PlayState::kPlaying;
+  }
+  s->cv.notify_all();
+  t_error = kOk;
+  return true;
+}
+
+bool AudioEngine::ChannelPause(Handle h) {
+  auto s = impl_->Find(h);
+  if (!s) return Fail(kErrHandle);
+  std::lock_guard<std::mutex> lk(s->m);
+  s->UpdateEnd(Clock::now());
+  if (s->state == PlayState::kPaused) return Fail(kErrAlready);
+  if (s->state != PlayState::kPlaying) return Fail(kErrNotPlaying);
+  s->state = PlayState::kPaused;
+  t_error = kOk;
+  return true;
+}
+
+bool AudioEngine::ChannelStop(Handle h) {
+  auto s = impl_->Find(h);
+  if (!s) return Fail(kErrHandle);
+  std::lock_guard<std::mutex> lk(s->m);
+  s->UpdateEnd(Clock::now());
+  if (s->state == PlayState::kPlaying || s->state == PlayState::kPaused)
+    s->state = PlayState::kStopped;
+  t_error = kOk;
+  return true;
+}
+
+std::uint32_t AudioEngine::ChannelIsActive(Handle h) {
+  auto s = impl_->Find(h);
+  if (!s) return Fail(kErrHandle), kStopped;
+  std::lock_guard<std::mutex> lk(s->m);
+  s->UpdateEnd(Clock::now());
+  t_error = kOk;
+  switch (s->state) {
+    case PlayState::kPlaying:
+      return s->count == 0 && !s->eof ? kStalled : kPlaying;
+    case PlayState::kPaused:
+      return kPaused;
+    default:
+      return kStopped;
+  }
+}
+
+std::uint64_t AudioEngine::ChannelGetLength(Handle h) {
+  auto s = impl_->Find(h);
+  if (!s) return Fail(kErrHandle), kNotAvailable;
+  t_error = kOk;
+  return s->frames * s->BytesPerFrame();
+}
+
+std::uint64_t AudioEngine::ChannelGetPosition(Handle h) {
+  auto s = impl_->Find(h);
+  if (!s) return Fail(kErrHandle), kNotAvailable;
+  std::lock_guard<std::mutex> lk(s->m);
+  const auto now = Clock::now();
+  s->UpdateEnd(now);
+  t_error = kOk;
+  return s->Heard(now) * s->BytesPerFrame();
+}
+
+double AudioEngine::ChannelBytes2Seconds(Handle h, std::uint64_t bytes) {
+  auto s = impl_->Find(h);
+  if (!s) return Fail(kErrHandle), -1.0;
+  t_error = kOk;
+  return static_cast<double>(bytes) / (static_cast<double>(s->BytesPerFrame()) * s->rate);
+}
+
+std::uint64_t AudioEngine::ChannelSeconds2Bytes(Handle h, double seconds) {
+  auto s = impl_->Find(h);
+  if (!s) return Fail(kErrHandle), kNotAvailable;
+  const double x = seconds * s->rate;
+  // Beyond 2^53 frames a double no longer tells frames apart; no file is that long.
+  if (!(x >= 0) || !(x < 9007199254740992.0)) return Fail(kErrIllegalParam), kNotAvailable;
+  double whole = std::floor(x);
+  // A time made from a frame count comes back as that count, not one below it.
+  if (x - whole > 1.0 - std::max(1e-6, x * 1e-12)) whole += 1.0;
+  t_error = kOk;
+  return static_cast<std::uint64_t>(whole) * s->BytesPerFrame();
+}
+
+bool AudioEngine::ChannelSetPosition(Handle h, std::uint64_t bytes) {
+  auto s = impl_->Find(h);
+  if (!s) return Fail(kErrHandle);
+  const std::uint64_t frame = bytes / s->BytesPerFrame();
+  if (frame > s->frames) return Fail(kErrPosition);
+  {
+    std::lock_guard<std::mutex> lk(s->m);
+    s->UpdateEnd(Clock::now());
+    if (s->state == PlayState::kEnded) s->state = PlayState::kStopped;
+    s->SeekLocked(frame);
+  }
+  t_error = kOk;
+  return true;
+}
+
+std::uint32_t AudioEngine::GetVolume() {
+  t_error = kOk;
+  return impl_->volume.load(std::memory_order_relaxed);
+}
+
+bool AudioEngine::SetVolume(std::uint32_t packed) {
+  impl_->volume.store(packed, std::memory_order_relaxed);
+  t_error = kOk;
+  return true;
+}
+
+}  // namespace quillet::audio
