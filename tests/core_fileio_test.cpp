@@ -119,6 +119,31 @@ TEST(AtomicWrite, KeepsPermissionsAndWritesThroughSymlinks) {
   EXPECT_EQ(st.st_mode & 0777, 0640u);
 }
 
+TEST(AtomicWrite, LongNamesNewFileModesAndNulBytes) {
+  TempDir dir;
+  // The temporary name must fit wherever the target's own name fits.
+  const std::string longName = dir.File(std::string(250, 'n') + ".pst");
+  ASSERT_TRUE(WriteFileAtomic(longName, "x").ok);
+
+  const mode_t oldMask = umask(027);
+  IoResult io = WriteFileAtomic(dir.File("new.lrc"), "x");
+  umask(oldMask);
+  ASSERT_TRUE(io.ok);
+  struct stat st {};
+  ASSERT_EQ(stat(dir.File("new.lrc").c_str(), &st), 0);
+  EXPECT_EQ(st.st_mode & 0777, 0640u) << "a new file is created as any program would create it";
+
+  // A NUL inside a byte path would quietly name a shorter path: never write or read there.
+  WriteBytes(dir.File("a"), "old");
+  EXPECT_FALSE(WriteFileAtomic(dir.File(std::string("a\0b", 3)), "new").ok);
+  std::string got;
+  ASSERT_TRUE(ReadBytes(dir.File("a"), &got));
+  EXPECT_EQ(got, "old");
+  EXPECT_FALSE(ReadWholeFile(dir.File(std::string("a\0b", 3)), &got).ok);
+  EXPECT_FALSE(PathExists(dir.File(std::string("a\0b", 3))));
+  EXPECT_FALSE(IsDirectory(dir.path() + std::string("\0junk", 5)));
+}
+
 TEST(WholeFileRead, RefusesWhatIsNotARegularFileWithoutBlocking) {
   TempDir dir;
   std::string out = "untouched";

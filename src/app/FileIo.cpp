@@ -4,10 +4,12 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <cerrno>
 #include <climits>
 #include <cstdlib>
 #include <cstring>
+#include <random>
 #include <vector>
 
 namespace quillet {
@@ -20,9 +22,18 @@ IoResult Fail(const char* what, const std::string& path, int err) {
   return {false, std::string(what) + " " + path + ": " + SystemText(err)};
 }
 
+// A NUL inside a byte path would silently name a different, shorter path to the system.
+bool Unusable(const std::string& path) {
+  return path.empty() || path.find('\0') != std::string::npos;
+}
+
 // Opens for reading without ever blocking (a FIFO with no writer would block a plain open) and
 // insists on a regular file. Returns the descriptor or -1 with *result set.
 int OpenRegularForRead(const std::string& path, IoResult* result) {
+  if (Unusable(path)) {
+    *result = Fail("cannot read", path, ENOENT);
+    return -1;
+  }
   int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
   if (fd < 0) {
     *result = Fail("cannot read", path, errno);
@@ -92,6 +103,19 @@ std::string ResolveTarget(const std::string& path) {
   return DirectoryOf(path) + "/" + target;
 }
 
+int OpenTempBeside(const std::string& dir, const std::string& base, std::string* tmp) {
+  static std::atomic<unsigned> counter{0};
+  std::random_device random;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    *tmp = dir + "/." + base.substr(0, 200) + ".tmp-" + std::to_string(::getpid()) + "-" +
+           std::to_string(counter++) + "-" + std::to_string(random() % 1000000);
+    int fd = ::open(tmp->c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC | O_NOCTTY, 0666);
+    if (fd >= 0 || errno != EEXIST) return fd;
+  }
+  errno = EEXIST;
+  return -1;
+}
+
 bool WriteAll(int fd, const std::string& bytes) {
   const char* p = bytes.data();
   std::size_t left = bytes.size();
@@ -122,32 +146,38 @@ IoResult ReadFileHead(const std::string& path, std::size_t maxBytes, std::string
 }
 
 IoResult WriteFileAtomic(const std::string& path, const std::string& bytes) {
-  if (path.empty() || path.back() == '/')
-    return {false, "cannot write " + path + ": " + SystemText(EISDIR)};
+  if (Unusable(path)) return Fail("cannot write", path, ENOENT);
+  if (path.back() == '/') return {false, "cannot write " + path + ": " + SystemText(EISDIR)};
   const std::string target = ResolveTarget(path);
   const std::string dir = DirectoryOf(target);
   const std::string base =
       target.substr(target.rfind('/') == std::string::npos ? 0 : target.rfind('/') + 1);
 
-  // The new file gets the old file's permission bits, or what a plain create would give.
-  mode_t mode;
+  // The new file gets the old file's permission bits; a new name gets what a plain create
+  // gives (0666 less the umask, applied by the system).
   struct stat old {};
-  if (::stat(target.c_str(), &old) == 0) {
+  const bool replacing = ::stat(target.c_str(), &old) == 0;
+  if (replacing) {
     if (S_ISDIR(old.st_mode)) return {false, "cannot write " + path + ": " + SystemText(EISDIR)};
     if (!S_ISREG(old.st_mode)) return {false, "cannot write " + path + ": not a regular file"};
-    mode = old.st_mode & 07777;
-  } else {
-    mode_t mask = ::umask(0);
-    ::umask(mask);
-    mode = 0666 & ~mask;
   }
 
-  std::string tmp = dir + "/." + base + ".tmp-XXXXXX";
-  int fd = ::mkstemp(tmp.data());
+  // Beside the target, so the rename stays within one file system; the name is kept short
+  // enough for any name the target itself may have.
+  std::string tmp;
+  int fd = OpenTempBeside(dir, base, &tmp);
   if (fd < 0) return Fail("cannot write", path, errno);
 
   int err = 0;
-  if (!WriteAll(fd, bytes) || ::fchmod(fd, mode) != 0 || ::fsync(fd) != 0) err = errno;
+  // Keep the old file's owner where we may (a privileged user saving someone else's file).
+  if (replacing && (old.st_uid != ::geteuid() || old.st_gid != ::getegid())) {
+    if (::fchown(fd, old.st_uid, old.st_gid) != 0) {
+      // Not ours to give away: the file then belongs to whoever saved it, as a new file would.
+    }
+  }
+  if (!WriteAll(fd, bytes) || (replacing && ::fchmod(fd, old.st_mode & 0777) != 0) ||
+      ::fsync(fd) != 0)
+    err = errno;
   if (::close(fd) != 0 && err == 0) err = errno;
   if (err == 0 && ::rename(tmp.c_str(), target.c_str()) != 0) err = errno;
   if (err != 0) {
@@ -165,17 +195,17 @@ IoResult WriteFileAtomic(const std::string& path, const std::string& bytes) {
 
 bool PathExists(const std::string& path) {
   struct stat st {};
-  return !path.empty() && ::stat(path.c_str(), &st) == 0;
+  return !Unusable(path) && ::stat(path.c_str(), &st) == 0;
 }
 
 bool IsDirectory(const std::string& path) {
   struct stat st {};
-  return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+  return !Unusable(path) && ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
 }
 
 bool IsRegularFile(const std::string& path) {
   struct stat st {};
-  return !path.empty() && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
+  return !Unusable(path) && ::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode);
 }
 
 std::string CurrentDirectory() {

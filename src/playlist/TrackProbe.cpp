@@ -25,6 +25,7 @@ Id3Tag ParseId3Trailer(std::string_view trailer) {
 Id3Tag ReadId3Tag(const std::string& path) {
   // Non-blocking open: a FIFO without a writer or a device must not hang the caller. Anything
   // but a regular file holds no tag.
+  if (path.find('\0') != std::string::npos) return {};
   int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC | O_NOCTTY);
   if (fd < 0) return {};
   Id3Tag tag;
