@@ -203,6 +203,8 @@ void Stream::Work() {
   }
   bool source_done = false;
   std::uint64_t my_gen = 0;
+  std::uint64_t src_in = 0;    // source frames fed to the resampler this segment
+  std::uint64_t out_made = 0;  // device frames it has given back
 
   std::unique_lock<std::mutex> lk(m);
   if (rate != out_rate && !rs) {
@@ -215,6 +217,7 @@ void Stream::Work() {
       pending.clear();
       pending_at = 0;
       source_done = false;
+      src_in = out_made = 0;
       lk.unlock();
       const bool ok = dec->Seek(to);
       if (rs) SDL_AudioStreamClear(rs);
@@ -256,9 +259,21 @@ void Stream::Work() {
       } else {
         pending.assign(stereo.begin(), stereo.begin() + static_cast<std::ptrdiff_t>(n * 2));
       }
+      src_in += n;
+      out_made += pending.size() / 2;
     } else if (rs) {
+      // SDL's flush drops the resampler's look-ahead when nothing is staged, so push silence
+      // through and keep exactly as many device frames as the segment's source frames make.
+      std::fill(stereo.begin(), stereo.end(), 0.0f);
+      for (int i = 0; i < 4; ++i)
+        SDL_AudioStreamPut(rs, stereo.data(), static_cast<int>(stereo.size() * sizeof(float)));
       SDL_AudioStreamFlush(rs);
       DrainResampler(rs, &pending);
+      const std::uint64_t total =
+          src_in / rate * out_rate + (src_in % rate * out_rate + rate - 1) / rate;
+      const std::uint64_t owed = total > out_made ? total - out_made : 0;
+      pending.resize(static_cast<std::size_t>(owed) * 2, 0.0f);
+      out_made += owed;
     }
     lk.lock();
     if (gen != my_gen) continue;
