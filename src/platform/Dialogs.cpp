@@ -3,6 +3,10 @@
 #include <QFileDialog>
 #include <QMessageBox>
 
+#include "app/DisplayText.h"
+#include "player/TimeTexts.h"
+#include "player/audio/AudioEngine.h"
+
 namespace quillet {
 
 QStringList QtFilterList(const QString& windowsFilter) {
@@ -80,6 +84,33 @@ std::optional<QString> QtDialogs::chooseFolder(QWidget* owner, const QString& ti
       owner, title, QString(), QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);
   if (dir.isEmpty()) return std::nullopt;
   return dir;
+}
+
+void ShowErrorBox(Dialogs& dialogs, QWidget* owner, const std::string& versionText,
+                  const std::string& failure) {
+  dialogs.message(owner, DisplayText(versionText), DisplayText(failure), Dialogs::Icon::Error,
+                  Dialogs::Buttons::Ok);
+}
+
+void ShowAudioError(Dialogs& dialogs, QWidget* owner, const std::string& message) {
+  ShowAudioError(dialogs, owner, message, audio::AudioEngine::ErrorGetCode());
+}
+
+void ShowAudioError(Dialogs& dialogs, QWidget* owner, const std::string& message, int code) {
+  dialogs.message(owner, QString::fromUtf8(kMessageTitle),
+                  QString::fromUtf8(AudioErrorText(message, code)), Dialogs::Icon::Information,
+                  Dialogs::Buttons::Ok);
+}
+
+void ShowNotice(Dialogs& dialogs, QWidget* owner, const std::string& text) {
+  dialogs.message(owner, QString::fromUtf8(kMessageTitle), QString::fromStdString(text),
+                  Dialogs::Icon::Information, Dialogs::Buttons::Ok);
+}
+
+bool AskOkCancel(Dialogs& dialogs, QWidget* owner, const std::string& text) {
+  return dialogs.message(owner, QString::fromUtf8(kMessageTitle), QString::fromStdString(text),
+                         Dialogs::Icon::Question,
+                         Dialogs::Buttons::OkCancel) == Dialogs::Answer::Ok;
 }
 
 }  // namespace quillet

@@ -5,6 +5,7 @@
 #include <QString>
 #include <QStringList>
 #include <optional>
+#include <string>
 
 class QWidget;
 
@@ -52,5 +53,23 @@ class QtDialogs : public Dialogs {
   FileResult saveFile(QWidget* owner, const FileRequest& request) override;
   std::optional<QString> chooseFolder(QWidget* owner, const QString& title) override;
 };
+
+// Title of the program's notices and questions.
+inline constexpr const char* kMessageTitle = "Quillet";
+
+// The general error box for a failed input or output step: the failure's text (bytes, decoded
+// for display), titled with the version text, error icon, OK.
+void ShowErrorBox(Dialogs& dialogs, QWidget* owner, const std::string& versionText,
+                  const std::string& failure);
+
+// The audio error box: the message (UTF-8), a line break and the engine's last error code,
+// titled "Quillet", information icon, OK.
+void ShowAudioError(Dialogs& dialogs, QWidget* owner, const std::string& message);
+void ShowAudioError(Dialogs& dialogs, QWidget* owner, const std::string& message, int code);
+
+// A notice titled "Quillet" with the information icon and OK; the text is UTF-8.
+void ShowNotice(Dialogs& dialogs, QWidget* owner, const std::string& text);
+// A question titled "Quillet" with the question icon, OK and Cancel; true only for OK.
+bool AskOkCancel(Dialogs& dialogs, QWidget* owner, const std::string& text);
 
 }  // namespace quillet

@@ -1,0 +1,77 @@
+#include "shell/Application.h"
+
+#include <QApplication>
+#include <QTimer>
+#include <cstdio>
+
+#include "player/audio/AudioEngine.h"
+#include "shell/Look.h"
+#include "shell/TfrmAbout.h"
+#include "shell/TfrmConfig.h"
+#include "shell/TfrmLyric.h"
+#include "shell/TfrmMain.h"
+
+namespace quillet {
+
+Windows CreateWindows(PlayerShared& state, Dialogs& dialogs, const StartHooks& hooks) {
+  Windows w;
+  w.main = std::make_unique<TfrmMain>(state, dialogs);
+  if (hooks.backEndCheck) w.main->BackEndCheck = hooks.backEndCheck;
+  if (hooks.endProcess) w.main->EndProcess = hooks.endProcess;
+  if (!w.main->FormCreate()) return w;
+  w.about = new TfrmAbout(state, w.main.get());
+  w.lyric = new TfrmLyric(state, dialogs, *w.main);
+  w.config = new TfrmConfig(state, dialogs, w.main.get());
+  w.main->frmAbout = w.about;
+  w.main->frmLyric = w.lyric;
+  w.main->frmConfig = w.config;
+  return w;
+}
+
+namespace {
+
+// For the documentation: QUILLET_SCREENSHOT=<png> grabs the main window once it is shown,
+// QUILLET_SCREENSHOT_ABOUT=<png> the About box; then the program ends.
+bool ScheduleScreenshots(Windows& w) {
+  const QString mainShot = qEnvironmentVariable("QUILLET_SCREENSHOT");
+  const QString aboutShot = qEnvironmentVariable("QUILLET_SCREENSHOT_ABOUT");
+  if (mainShot.isEmpty() && aboutShot.isEmpty()) return false;
+  QTimer::singleShot(500, w.main.get(), [&w, mainShot, aboutShot] {
+    bool ok = true;
+    if (!mainShot.isEmpty()) ok = w.main->grab().save(mainShot) && ok;
+    if (!aboutShot.isEmpty() && w.about != nullptr) {
+      w.about->show();
+      QTimer::singleShot(300, w.main.get(), [&w, aboutShot, ok] {
+        const bool saved = w.about->grab().save(aboutShot);
+        QCoreApplication::exit(ok && saved ? 0 : 1);
+      });
+      return;
+    }
+    QCoreApplication::exit(ok ? 0 : 1);
+  });
+  return true;
+}
+
+}  // namespace
+
+int RunApplication(int argc, char** argv) {
+  QApplication app(argc, argv);
+  // The program lives on in the notification area with no window shown; only the exit command
+  // ends it.
+  QApplication::setQuitOnLastWindowClosed(false);
+  QApplication::setWindowIcon(ApplicationIcon());
+  InstallFontSubstitutes();
+
+  audio::AudioEngine engine;
+  PlayerShared state(engine);
+  QtDialogs dialogs;
+  Windows windows = CreateWindows(state, dialogs);
+  if (windows.about == nullptr) return 1;
+  windows.main->show();
+  ScheduleScreenshots(windows);
+  const int code = app.exec();
+  windows.main.reset();
+  return code;
+}
+
+}  // namespace quillet

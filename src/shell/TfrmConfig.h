@@ -1,0 +1,52 @@
+// The settings dialog: the lyric directory and the two association flags of the settings file.
+#pragma once
+
+#include <QDialog>
+
+#include "app/PlayerState.h"
+#include "platform/Dialogs.h"
+
+class QCheckBox;
+class QGroupBox;
+class QLabel;
+class QLineEdit;
+class QPushButton;
+
+namespace quillet {
+
+class TfrmConfig : public QDialog {
+  Q_OBJECT
+
+ public:
+  static constexpr int kClientWidth = 382;
+  static constexpr int kClientHeight = 126;
+
+  TfrmConfig(PlayerShared& state, Dialogs& dialogs, QWidget* mainWindow);
+
+  PlayerShared& State;
+  Dialogs& Dlg;
+
+  QGroupBox* GBPath;
+  QLabel* LBLyricPath;
+  QLineEdit* EditLyricPath;
+  QPushButton* btnLyricPath;
+  QGroupBox* GBRelate;
+  QCheckBox* CBMp3;
+  QCheckBox* CBWave;
+  QPushButton* btnPathOk;
+  QPushButton* btnPathClose;
+
+  void FormCreate();
+  // Bodies in ConfigDialog.cpp.
+  void FormShow();
+  void btnLyricPathClick();
+  void btnPathOkClick();
+  void btnPathCloseClick();
+  // Shows the dialog modal to the whole program, without a nested event loop.
+  void ShowModal();
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+};
+
+}  // namespace quillet

@@ -1,0 +1,213 @@
+// The main window: the command strip, the lyric strip, the playlist, the seek bar and the
+// transport row with the volume bar; the context menu shared with the tray icon, the refresh
+// timer, the file dialogs' settings and the tray icon.
+//
+// Every component is a public member under its own name, and every event handler a public method
+// named after its component and event, so the playback, play-mode, lyric and tray code (in
+// MainPlayback.cpp, MainModes.cpp, MainLyric.cpp, MainTray.cpp) and the tests reach them all.
+#pragma once
+
+#include <QAction>
+#include <QIcon>
+#include <QLabel>
+#include <QMenu>
+#include <QPushButton>
+#include <QTimer>
+#include <QWidget>
+#include <cstdint>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "app/PlayerState.h"
+#include "platform/Dialogs.h"
+#include "shell/PlaylistView.h"
+#include "shell/TRzTrayIcon.h"
+#include "shell/TfcGroupBox.h"
+#include "shell/TsTrackBar.h"
+
+class QGroupBox;
+
+namespace quillet {
+
+class TfrmAbout;
+class TfrmLyric;
+class TfrmConfig;
+
+class TfrmMain : public QWidget {
+  Q_OBJECT
+
+ public:
+  static constexpr int kClientWidth = 584;
+  static constexpr int kClientHeight = 298;
+  static constexpr int kShowTimerInterval = 150;
+  // The lyric strip's text when no line is shown.
+  static constexpr const char* kLyricPlaceholder = "歌词显示区...";
+
+  TfrmMain(PlayerShared& state, Dialogs& dialogs, QWidget* parent = nullptr);
+  ~TfrmMain() override;
+
+  // ---- Shared state and services -------------------------------------------------------------
+  PlayerShared& State;
+  Dialogs& Dlg;
+  // The other three windows; set right after they are created.
+  TfrmAbout* frmAbout = nullptr;
+  TfrmLyric* frmLyric = nullptr;
+  TfrmConfig* frmConfig = nullptr;
+
+  // The start-up back-end check and what ends the process when it fails; tests replace them.
+  std::function<bool(std::string*)> BackEndCheck;
+  std::function<void()> EndProcess;
+
+  // ---- Fields ----------------------------------------------------------------------------------
+  std::vector<std::string> LyricLines;  // lines of the playing track's lyric file, raw bytes
+  std::vector<std::string> SelPaths;    // the loop-selection snapshot of full paths
+  std::int32_t LstIndex = -1;
+  std::int32_t SelIndex = 0;
+
+  // ---- Components ------------------------------------------------------------------------------
+  TfcGroupBox* GroupBoxAppContrls;
+  QPushButton* btnHideApp;
+  QPushButton* btnAddLst;
+  QPushButton* btnDelLst;
+  QPushButton* btnEditLyric;
+  QPushButton* btnConfigure;
+  QPushButton* btnAboutApp;
+  QPushButton* btnExitApp;
+
+  QLabel* PanelLyric;
+
+  QGroupBox* GBList;
+  TListView* ListViewLst;
+  PlaylistModel* ListModel;
+
+  QGroupBox* GBPlayProgress;
+  TsTrackBar* tbPlayProgress;
+
+  QGroupBox* GBPlayControl;
+  QLabel* SpeakerImage;
+  TsTrackBar* tbSetVolume;
+  QPushButton* btnPrev;
+  QPushButton* btnPlay;
+  QPushButton* btnPause;
+  QPushButton* btnStop;
+  QPushButton* btnNext;
+
+  QMenu* PopupMenuContrls;
+  QAction* ItemAddLst;
+  QAction* ItemDelLst;
+  QAction* N1;
+  QAction* ItemSaveLst;
+  QAction* ItemClearLst;
+  QAction* ItemLoadLst;
+  QAction* N2;
+  QAction* ItemPause;
+  QAction* ItemPlay;
+  QAction* ItemStop;
+  QAction* ItemPrev;
+  QAction* ItemNext;
+  QAction* N9;
+  QAction* ItemHide;
+  QAction* N12;
+  QAction* ItemLoopLst;
+  QAction* ItemLoopSel;
+  QAction* ItemLoopSingle;
+  QAction* N3;
+  QAction* ItemAbout;
+  QAction* ItemExit;
+
+  QTimer* ShowTimer;
+  // The file dialogs' settings; set up just before each use and kept between uses.
+  Dialogs::FileRequest ODAddFile;
+  Dialogs::FileRequest SDLst;
+  Dialogs::FileRequest ODLoadLst;
+  TRzTrayIcon* AppTrayIcon;
+  std::vector<QIcon> MenuImgLst;  // add, delete, save, load, about, exit
+
+  // ---- Playlist helpers ----------------------------------------------------------------------
+  int RowCount() const { return ListModel->Count(); }
+  // The first selected row (lowest index), or -1.
+  int SelectedRow() const;
+  // Every selected row, ascending.
+  std::vector<int> SelectedRows() const;
+  // The row with the focus mark, or -1.
+  int FocusedRow() const;
+  // Opens the context menu with its right edge at the global point.
+  void PopupContextMenu(const QPoint& globalPos);
+  // Puts the window in the middle of the screen it is on.
+  void CentreOnScreen();
+
+  // ---- Start, show, close, exit (start-up here; the rest in MainPlayback.cpp) ---------------
+  // The creation step; false when the back-end test failed and the process was told to end.
+  bool FormCreate();
+  void FormShow();
+  void FormCloseQuery(bool& CanClose);
+  void btnExitAppClick();
+
+  // ---- Playback (MainPlayback.cpp) -----------------------------------------------------------
+  void AnnounceTrack(const std::string& path, const std::string& name, const std::string& artist,
+                     const std::string& album);
+  void btnPlayClick();
+  void btnPauseClick();
+  void btnStopClick();
+  void ShowTimerTimer();
+  void tbPlayProgressEnter();
+  void tbPlayProgressMouseDown(Qt::MouseButton Button, Qt::KeyboardModifiers Shift, int X, int Y);
+  void tbPlayProgressChange();
+  void tbPlayProgressMouseUp(Qt::MouseButton Button, Qt::KeyboardModifiers Shift, int X, int Y);
+  void tbSetVolumeEnter();
+  void tbSetVolumeUserChange();
+  void ShowLyric(const std::string& key);
+
+  // ---- Playlist (MainPlayback.cpp) -----------------------------------------------------------
+  void AddTrackRow(const std::string& path);
+  void btnAddLstClick();
+  void WMDropFiles(const std::vector<std::string>& paths);
+  void btnDelLstClick();
+  void ItemClearLstClick();
+  void ListViewLstClick();
+  // row -1: the view changed the selection of many rows at once without naming one.
+  void ListViewLstSelectItem(int row, bool selected);
+  void PopupMenuContrlsPopup();
+
+  // ---- Play modes and playlist files (MainModes.cpp) ----------------------------------------
+  void ListViewLstDblClick();
+  void btnPrevClick();
+  void btnNextClick();
+  void ItemLoopLstClick();
+  void ItemLoopSelClick();
+  void ItemLoopSingleClick();
+  void ItemSaveLstClick();
+  void ItemLoadLstClick();
+  void btnConfigureClick();
+
+  // ---- Windows (About here; lyric editor in MainLyric.cpp; tray in MainTray.cpp) ------------
+  void btnAboutAppClick();
+  void btnEditLyricClick();
+  void btnHideAppClick();
+  void AppTrayIconLButtonDblClick();
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void dragEnterEvent(QDragEnterEvent* event) override;
+  void dragMoveEvent(QDragMoveEvent* event) override;
+  void dropEvent(QDropEvent* event) override;
+
+ private:
+  void BuildCommandStrip();
+  void BuildLyricStrip();
+  void BuildPlaylist();
+  void BuildProgress();
+  void BuildTransport();
+  void BuildMenu();
+  void BuildTabOrder();
+  void Wire();
+  QAction* MenuItem(const char* name, const char* caption);
+  QAction* MenuSeparator(const char* name);
+
+  bool shownOnce_ = false;
+};
+
+}  // namespace quillet
