@@ -7,7 +7,11 @@ namespace quillet {
 
 namespace {
 
-std::string TwoDigits(std::int64_t n) { return (n <= 9 ? "0" : "") + std::to_string(n); }
+std::string TwoDigits(std::int64_t n) {
+  std::string text = std::to_string(n);
+  if (n <= 9) text.insert(text.begin(), '0');
+  return text;
+}
 
 }  // namespace
 
@@ -18,7 +22,10 @@ std::string TimeText(double seconds) {
   if (seconds > 1e15) seconds = 1e15;
   const auto minutes = static_cast<std::int64_t>(seconds / 60);
   const auto secs = static_cast<std::int64_t>(seconds) % 60;
-  return TwoDigits(minutes) + ":" + TwoDigits(secs);
+  std::string text = TwoDigits(minutes);
+  text += ':';
+  text += TwoDigits(secs);
+  return text;
 }
 
 std::string FileLengthText(const std::string& path) {
@@ -48,7 +55,11 @@ TimeInfo StreamPositionInfo(audio::AudioEngine& engine, audio::Handle h) {
 }
 
 std::string AudioErrorText(const std::string& message, int code) {
-  return message + "\r\n" + "（错误码： " + std::to_string(code) + "）";
+  std::string text = message;
+  text += "\r\n（错误码： ";
+  text += std::to_string(code);
+  text += "）";
+  return text;
 }
 
 }  // namespace quillet

@@ -49,7 +49,10 @@ int CompareVersions(const std::vector<long>& a, const std::vector<long>& b) {
 
 std::string Join(const std::vector<long>& v) {
   std::string s;
-  for (std::size_t i = 0; i < v.size(); ++i) s += (i ? "." : "") + std::to_string(v[i]);
+  for (std::size_t i = 0; i < v.size(); ++i) {
+    if (i) s += '.';
+    s += std::to_string(v[i]);
+  }
   return s;
 }
 
