@@ -1,5 +1,6 @@
 #include "shell/TfcGroupBox.h"
 
+#include <qdrawutil.h>
 #include <QPainter>
 #include <QPolygon>
 #include <algorithm>
@@ -53,6 +54,27 @@ void TfcGroupBox::paintEvent(QPaintEvent*) {
     p.drawText(QRect(x, 0, c, f.textHeight), Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine,
                title());
   }
+}
+
+TGroupBox::TGroupBox(const QString& caption, QWidget* parent) : QGroupBox(caption, parent) {}
+
+void TGroupBox::focusInEvent(QFocusEvent* event) { QWidget::focusInEvent(event); }
+
+void TGroupBox::paintEvent(QPaintEvent*) {
+  QPainter p(this);
+  const QPalette& pal = palette();
+  const QFontMetrics fm(font());
+  const QString caption = title();
+  const int t = caption.isEmpty() ? 2 : fm.height();
+  const int y = t / 2 - 1;
+  qDrawShadeRect(&p, QRect(0, y, width(), height() - y), pal, true, 1, 0);
+  if (caption.isEmpty()) return;
+  const int c = fm.horizontalAdvance(caption);
+  const QRect text(kCaptionX, 0, c, t);
+  p.fillRect(text, pal.brush(QPalette::Window));
+  p.setPen(pal.color(QPalette::WindowText));
+  p.setFont(font());
+  p.drawText(text, Qt::AlignLeft | Qt::AlignVCenter | Qt::TextSingleLine, caption);
 }
 
 }  // namespace quillet

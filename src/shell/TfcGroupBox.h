@@ -39,4 +39,20 @@ class TfcGroupBox : public QGroupBox {
   int paintCount_ = 0;
 };
 
+// The ordinary group box of the windows: a closed etched frame whose top line runs through the
+// middle of the caption, and the caption at 8 pixels on the face colour, hiding the line behind
+// the text only.
+class TGroupBox : public QGroupBox {
+  Q_OBJECT
+
+ public:
+  static constexpr int kCaptionX = 8;
+  explicit TGroupBox(const QString& caption = QString(), QWidget* parent = nullptr);
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  // Given the focus by the program, the box keeps it instead of passing it to a child.
+  void focusInEvent(QFocusEvent* event) override;
+};
+
 }  // namespace quillet

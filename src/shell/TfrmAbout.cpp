@@ -7,6 +7,7 @@
 
 #include "app/DisplayText.h"
 #include "shell/Look.h"
+#include "shell/TfcGroupBox.h"
 
 namespace quillet {
 
@@ -35,7 +36,7 @@ TfrmAbout::TfrmAbout(PlayerShared& state, QWidget* mainWindow)
   setFixedSize(kClientWidth, kClientHeight);
   setSizeGripEnabled(false);
 
-  AboutBox = new QGroupBox(QString::fromUtf8("=·=Quillet=·="), this);
+  AboutBox = new TGroupBox(QString::fromUtf8("=·=Quillet=·="), this);
   AboutBox->setObjectName(QStringLiteral("AboutBox"));
   AboutBox->setGeometry(0, 0, kClientWidth, 145);
 

@@ -8,6 +8,7 @@
 
 #include "app/DisplayText.h"
 #include "shell/Look.h"
+#include "shell/TfcGroupBox.h"
 
 namespace quillet {
 
@@ -21,7 +22,7 @@ TfrmConfig::TfrmConfig(PlayerShared& state, Dialogs& dialogs, QWidget* mainWindo
   setFixedSize(kClientWidth, kClientHeight);
   setSizeGripEnabled(false);
 
-  GBPath = new QGroupBox(QString::fromUtf8("路径设置"), this);
+  GBPath = new TGroupBox(QString::fromUtf8("路径设置"), this);
   GBPath->setObjectName(QStringLiteral("GBPath"));
   GBPath->setGeometry(0, 0, kClientWidth, 55);
   LBLyricPath = new QLabel(QString::fromUtf8("歌词目录："), GBPath);
@@ -36,7 +37,7 @@ TfrmConfig::TfrmConfig(PlayerShared& state, Dialogs& dialogs, QWidget* mainWindo
   btnLyricPath->setGeometry(306, 21, 66, 20);
   btnLyricPath->setAutoDefault(true);
 
-  GBRelate = new QGroupBox(QString::fromUtf8("关联文件"), this);
+  GBRelate = new TGroupBox(QString::fromUtf8("关联文件"), this);
   GBRelate->setObjectName(QStringLiteral("GBRelate"));
   GBRelate->setGeometry(0, 55, kClientWidth, 48);
   CBMp3 = new QCheckBox(QString::fromUtf8("MP3音频文件（*.mp3）"), GBRelate);

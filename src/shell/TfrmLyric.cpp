@@ -8,6 +8,7 @@
 
 #include "app/DisplayText.h"
 #include "shell/Look.h"
+#include "shell/TfcGroupBox.h"
 #include "shell/TfrmMain.h"
 
 namespace quillet {
@@ -42,7 +43,7 @@ TfrmLyric::TfrmLyric(PlayerShared& state, Dialogs& dialogs, TfrmMain& mainWindow
                  PictureIcon(Picture::LyricCopy), PictureIcon(Picture::LyricClear),
                  PictureIcon(Picture::LyricClose)};
 
-  gbEditLyric = new QGroupBox(QString::fromUtf8("=·=歌词编辑=·="), this);
+  gbEditLyric = new TGroupBox(QString::fromUtf8("=·=歌词编辑=·="), this);
   gbEditLyric->setObjectName(QStringLiteral("gbEditLyric"));
   gbEditLyric->setFont(KaiFont(12));
 

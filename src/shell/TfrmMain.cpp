@@ -45,7 +45,7 @@ QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption, 
 
 QGroupBox* MakeGroupBox(QWidget* parent, const char* name, const char* caption, int top,
                         int height) {
-  auto* g = new QGroupBox(QString::fromUtf8(caption), parent);
+  auto* g = new TGroupBox(QString::fromUtf8(caption), parent);
   g->setObjectName(QLatin1String(name));
   g->setGeometry(0, top, TfrmMain::kClientWidth, height);
   return g;
@@ -423,9 +423,7 @@ void TfrmMain::keyPressEvent(QKeyEvent* event) {
   QWidget::keyPressEvent(event);
 }
 
-namespace {
-
-std::vector<std::string> DroppedPaths(const QMimeData* mime) {
+std::vector<std::string> DroppedFilePaths(const QMimeData* mime) {
   std::vector<std::string> paths;
   if (mime == nullptr || !mime->hasUrls()) return paths;
   for (const QUrl& url : mime->urls()) {
@@ -438,10 +436,8 @@ std::vector<std::string> DroppedPaths(const QMimeData* mime) {
   return paths;
 }
 
-}  // namespace
-
 void TfrmMain::dragEnterEvent(QDragEnterEvent* event) {
-  if (acceptDrops() && !DroppedPaths(event->mimeData()).empty()) {
+  if (acceptDrops() && !DroppedFilePaths(event->mimeData()).empty()) {
     event->acceptProposedAction();
   } else {
     event->ignore();
@@ -453,7 +449,7 @@ void TfrmMain::dragMoveEvent(QDragMoveEvent* event) {
 }
 
 void TfrmMain::dropEvent(QDropEvent* event) {
-  const std::vector<std::string> paths = DroppedPaths(event->mimeData());
+  const std::vector<std::string> paths = DroppedFilePaths(event->mimeData());
   if (paths.empty()) {
     event->ignore();
     return;

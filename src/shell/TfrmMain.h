@@ -27,12 +27,17 @@
 #include "shell/TsTrackBar.h"
 
 class QGroupBox;
+class QMimeData;
 
 namespace quillet {
 
 class TfrmAbout;
 class TfrmLyric;
 class TfrmConfig;
+
+// The local files of a drop, each as the locale's bytes, whole (however long), in drop order;
+// a folder without its trailing separator. Links that are not local files are left out.
+std::vector<std::string> DroppedFilePaths(const QMimeData* mime);
 
 class TfrmMain : public QWidget {
   Q_OBJECT
