@@ -1,55 +1,261 @@
 // The lyric editor's behaviour: stamping, resuming, importing, saving, editing, docking.
+//
+// The editor holds its text as the widget's Unicode text. An imported file is read whole as
+// bytes and decoded the way every stored text of the program is shown (UTF-8 when the bytes are
+// valid UTF-8, else GB18030, which covers GBK). A saved file is always UTF-8: it holds every
+// character the editor can hold, the lyric strip reads it unambiguously (a short GBK line can
+// happen to be valid UTF-8 and would be shown wrongly), and players detect UTF-8 without a
+// byte-order mark.
+#include <QByteArray>
+#include <QClipboard>
+#include <QFile>
+#include <QGuiApplication>
 #include <QPlainTextEdit>
+#include <QPushButton>
+#include <QScreen>
 #include <QTextBlock>
+#include <QTextCursor>
+#include <QTextDocument>
+#include <algorithm>
+#include <initializer_list>
 
+#include "app/DisplayText.h"
+#include "app/FileIo.h"
+#include "lyrics/LyricEditText.h"
+#include "player/TimeTexts.h"
 #include "shell/TfrmLyric.h"
+#include "shell/TfrmMain.h"
 
 namespace quillet {
 
-// Comes next: stamp the caret line with the play time and pause.
-void TfrmLyric::btnInsertTagClick() {}
+namespace {
 
-// Comes next: resume a paused track.
-void TfrmLyric::btnTagPlayClick() {}
+// Far beyond any lyric text; a bigger file is refused instead of freezing the editor.
+constexpr std::size_t kMaxImportBytes = 16u << 20;
 
-// Comes next: centre the main window, repaint its playlist, hide the editor.
-void TfrmLyric::btnCloseClick() {}
+constexpr char16_t kByteOrderMark = 0xFEFF;
 
-// Comes next: import a lyric text and complete its header.
-void TfrmLyric::ItemLoadClick() {}
+// The editor's outer sizes while docked, frame included.
+constexpr int kSideWidth = 298;
+constexpr int kEndHeight = 215;
 
-// Comes next: save the text as an LRC file.
-void TfrmLyric::ItemSaveClick() {}
+// A path held as the locale's bytes, for a file dialog.
+QString PathText(const std::string& bytes) {
+  return QFile::decodeName(QByteArray::fromStdString(bytes));
+}
 
-// Comes next: the editor's undo.
-void TfrmLyric::ItemUndoClick() {}
+// True when the text holds something other than blanks, control characters and line breaks
+// once its ends are trimmed.
+bool HasContent(const QString& text) {
+  for (const QChar c : text) {
+    if (c.unicode() > 32 && c != QChar::ParagraphSeparator && c != QChar::LineSeparator)
+      return true;
+  }
+  return false;
+}
 
-// Comes next: paste over the selection.
-void TfrmLyric::ItemPasteClick() {}
+// The editor's lines joined by CR LF, without a leading byte-order mark.
+QString JoinedLines(const QTextDocument& doc) {
+  QString text;
+  for (QTextBlock b = doc.begin(); b.isValid(); b = b.next()) {
+    if (b != doc.begin()) text += QStringLiteral("\r\n");
+    text += b.text();
+  }
+  if (text.startsWith(kByteOrderMark)) text.remove(0, 1);
+  return text;
+}
 
-// Comes next: copy the selection.
-void TfrmLyric::ItemCopyClick() {}
+// Edits made inside `edit` leave no undo step, and the history before them is emptied too.
+template <typename Edit>
+void EditWithoutUndo(QPlainTextEdit* editor, Edit edit) {
+  QTextDocument* doc = editor->document();
+  doc->setUndoRedoEnabled(false);
+  edit();
+  doc->setUndoRedoEnabled(true);
+  doc->clearUndoRedoStacks();
+}
 
-// Comes next: delete the selection.
-void TfrmLyric::ItemDelClick() {}
+// Wayland does not let a program place its windows: there the editor stays where it is shown.
+bool WindowsCanBePlaced() {
+  return !QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+}
 
-// Comes next: clear all after a question.
-void TfrmLyric::ItemClearClick() {}
+}  // namespace
 
-// Comes next: dock, and keep the resume button in step with the pause.
-void TfrmLyric::frmLyricTimerTimer() {}
+void TfrmLyric::btnInsertTagClick() {
+  const int k = CaretLine();
+  if (State.PlayerState != psPlaying) return;
+  State.engine.ChannelPause(State.CurrentStream);
+  State.PlayerState = psPaused;
+  const std::string time = StreamPositionInfo(State.engine, State.CurrentStream).text;
+  const QString stamp = QString::fromStdString(StampLine({}, time));
 
-// Comes next: size and place the editor against the checked side of the main window.
-void TfrmLyric::DockLyricEditor() {}
+  const QTextBlock line = MOLyric->document()->findBlockByNumber(k);
+  if (!line.isValid()) return;
+  QTextCursor cursor(line);
+  EditWithoutUndo(MOLyric, [&] { cursor.insertText(stamp); });
+  cursor.movePosition(QTextCursor::EndOfBlock);
+  MOLyric->setTextCursor(cursor);
+}
 
-// Comes next: toggle this side, uncheck the others.
-void TfrmLyric::ItemLeftClick() {}
-void TfrmLyric::ItemRightClick() {}
-void TfrmLyric::ItemTopClick() {}
-void TfrmLyric::ItemBottomClick() {}
+void TfrmLyric::btnTagPlayClick() {
+  if (State.PlayerState != psPaused) return;
+  State.engine.ChannelPlay(State.CurrentStream, false);
+  State.PlayerState = psPlaying;
+}
 
-// Comes next: enable the items by the text, the selection and the clipboard.
-void TfrmLyric::PMLyricPopup() {}
+void TfrmLyric::btnCloseClick() {
+  Main.CentreOnScreen();
+  Main.ListViewLst->viewport()->update();
+  // Hidden, the editor has nothing to keep in place.
+  frmLyricTimer->stop();
+  close();
+}
+
+void TfrmLyric::ItemLoadClick() {
+  ODLoadLyric.directory = PathText(State.LyricDir);
+  ODLoadLyric.title = QString::fromUtf8("导入歌词文本...");
+  ODLoadLyric.filter = QString::fromUtf8("歌词文本（*.lrc,*.txt）|*.lrc;*.txt");
+  ODLoadLyric.filterIndex = 0;
+  ODLoadLyric.multiple = false;
+  const Dialogs::FileResult chosen = Dlg.openFiles(this, ODLoadLyric);
+  if (!chosen.accepted || chosen.files.isEmpty()) return;
+
+  std::string bytes;
+  const IoResult io = ReadFileHead(LocalBytes(chosen.files.front()), kMaxImportBytes + 1, &bytes);
+  if (!io.ok) {
+    ShowErrorBox(Dlg, this, State.VersionText, io.error);
+    return;
+  }
+  if (bytes.size() > kMaxImportBytes) {
+    ShowNotice(Dlg, this, "歌词文本太大，不能导入！");
+    return;
+  }
+
+  // A byte-order mark would stay invisible in the editor and be written back on save.
+  QString decoded = DisplayText(bytes);
+  if (decoded.startsWith(kByteOrderMark)) decoded.remove(0, 1);
+  const std::string text = CompleteHeaderSkeleton(NormaliseLineBreaks(decoded.toStdString()));
+  // Replacing the whole text empties the undo history, as the skeleton lines must.
+  MOLyric->setPlainText(QString::fromStdString(text));
+}
+
+void TfrmLyric::ItemSaveClick() {
+  SDSaveLyric.directory = PathText(State.LyricDir);
+  SDSaveLyric.title = QString::fromUtf8("保存歌词为...");
+  SDSaveLyric.filter = QString::fromUtf8("歌词文本（*.lrc）|*.lrc");
+  SDSaveLyric.filterIndex = 0;
+  SDSaveLyric.defaultSuffix = QStringLiteral("lrc");
+  SDSaveLyric.multiple = false;
+  const Dialogs::FileResult chosen = Dlg.saveFile(this, SDSaveLyric);
+  if (!chosen.accepted || chosen.files.isEmpty()) return;
+
+  const std::string path = LocalBytes(chosen.files.front());
+  if (PathExists(path) && !AskOkCancel(Dlg, this, "歌词文件已经存在，要覆盖它吗?")) return;
+  const IoResult io = WriteFileAtomic(path, JoinedLines(*MOLyric->document()).toStdString());
+  if (!io.ok) ShowErrorBox(Dlg, this, State.VersionText, io.error);
+}
+
+void TfrmLyric::ItemUndoClick() { MOLyric->undo(); }
+
+void TfrmLyric::ItemPasteClick() { MOLyric->paste(); }
+
+void TfrmLyric::ItemCopyClick() { MOLyric->copy(); }
+
+void TfrmLyric::ItemDelClick() {
+  QTextCursor cursor = MOLyric->textCursor();
+  cursor.removeSelectedText();
+  MOLyric->setTextCursor(cursor);
+}
+
+void TfrmLyric::ItemClearClick() {
+  if (!AskOkCancel(Dlg, this, "您确定要清空所有的内容吗？")) return;
+  // One undoable step, so a text cleared by mistake can be brought back.
+  QTextCursor cursor(MOLyric->document());
+  cursor.select(QTextCursor::Document);
+  cursor.removeSelectedText();
+  MOLyric->setTextCursor(cursor);
+}
+
+void TfrmLyric::frmLyricTimerTimer() {
+  DockLyricEditor();
+  const bool paused = State.PlayerState == psPaused;
+  if (btnTagPlay->isEnabled() != paused) btnTagPlay->setEnabled(paused);
+  // Closed by its frame or hidden with the main window: nothing to follow until it opens again.
+  if (!isVisible()) frmLyricTimer->stop();
+}
+
+void TfrmLyric::DockLyricEditor() {
+  if (!WindowsCanBePlaced()) return;
+  QAction* side = ItemLeft->isChecked()     ? ItemLeft
+                  : ItemRight->isChecked()  ? ItemRight
+                  : ItemTop->isChecked()    ? ItemTop
+                  : ItemBottom->isChecked() ? ItemBottom
+                                            : nullptr;
+  if (side == nullptr) return;
+
+  // Outer bounds, frame included. Before the editor is first shown its frame is not known
+  // (it counts as none), and a window manager would put the client area where the frame
+  // should go; so it is only sized then, and placed once it is showing.
+  const QRect m = Main.frameGeometry();
+  const QSize frame = frameGeometry().size() - size();
+  const bool sideways = side == ItemLeft || side == ItemRight;
+  const QSize outer = sideways ? QSize(kSideWidth, m.height()) : QSize(m.width(), kEndHeight);
+  const QSize client(std::max(1, outer.width() - frame.width()),
+                     std::max(1, outer.height() - frame.height()));
+  if (client != size()) SetClientSize(client.width(), client.height());
+
+  QPoint at;
+  if (side == ItemLeft) {
+    at = QPoint(m.left() + m.width(), m.top());
+  } else if (side == ItemRight) {
+    at = QPoint(m.left() - outer.width(), m.top());
+  } else if (side == ItemTop) {
+    at = QPoint(m.left(), m.top() - outer.height());
+  } else {
+    at = QPoint(m.left(), m.top() + m.height());
+  }
+  if (isVisible() && frameGeometry().topLeft() != at) move(at);
+
+  const int w = PanelBox->width();
+  const int lefts[3] = {2, sideways ? 107 : w / 2 - 37, sideways ? 211 : w - 75};
+  QPushButton* buttons[3] = {btnInsertTag, btnTagPlay, btnClose};
+  for (int i = 0; i < 3; ++i) {
+    if (buttons[i]->x() != lefts[i]) buttons[i]->move(lefts[i], buttons[i]->y());
+  }
+}
+
+namespace {
+
+// The clicked side's check mark is toggled and every other side is cleared.
+void ChooseSide(QAction* clicked, std::initializer_list<QAction*> sides) {
+  const bool on = !clicked->isChecked();
+  for (QAction* side : sides) side->setChecked(side == clicked && on);
+}
+
+}  // namespace
+
+void TfrmLyric::ItemLeftClick() {
+  ChooseSide(ItemLeft, {ItemLeft, ItemRight, ItemTop, ItemBottom});
+}
+void TfrmLyric::ItemRightClick() {
+  ChooseSide(ItemRight, {ItemLeft, ItemRight, ItemTop, ItemBottom});
+}
+void TfrmLyric::ItemTopClick() { ChooseSide(ItemTop, {ItemLeft, ItemRight, ItemTop, ItemBottom}); }
+void TfrmLyric::ItemBottomClick() {
+  ChooseSide(ItemBottom, {ItemLeft, ItemRight, ItemTop, ItemBottom});
+}
+
+void TfrmLyric::PMLyricPopup() {
+  const bool hasText = HasContent(MOLyric->toPlainText());
+  ItemClear->setEnabled(hasText);
+  ItemSave->setEnabled(hasText);
+  const bool hasSelection = HasContent(MOLyric->textCursor().selectedText());
+  ItemDel->setEnabled(hasSelection);
+  ItemCopy->setEnabled(hasSelection);
+  const QClipboard* clipboard = QGuiApplication::clipboard();
+  ItemPaste->setEnabled(clipboard != nullptr && HasContent(clipboard->text()));
+}
 
 int TfrmLyric::CaretLine() const {
   return MOLyric->document()->findBlock(MOLyric->textCursor().selectionStart()).blockNumber();

@@ -112,10 +112,24 @@ TfrmLyric::TfrmLyric(PlayerShared& state, Dialogs& dialogs, TfrmMain& mainWindow
   connect(ItemCopy, &QAction::triggered, this, [this] { ItemCopyClick(); });
   connect(ItemDel, &QAction::triggered, this, [this] { ItemDelClick(); });
   connect(ItemClear, &QAction::triggered, this, [this] { ItemClearClick(); });
-  connect(ItemLeft, &QAction::triggered, this, [this] { ItemLeftClick(); });
-  connect(ItemRight, &QAction::triggered, this, [this] { ItemRightClick(); });
-  connect(ItemTop, &QAction::triggered, this, [this] { ItemTopClick(); });
-  connect(ItemBottom, &QAction::triggered, this, [this] { ItemBottomClick(); });
+  // A checkable item has already flipped its own mark when it signals; the handlers decide the
+  // marks themselves, from the state before the click.
+  connect(ItemLeft, &QAction::triggered, this, [this] {
+    ItemLeft->toggle();
+    ItemLeftClick();
+  });
+  connect(ItemRight, &QAction::triggered, this, [this] {
+    ItemRight->toggle();
+    ItemRightClick();
+  });
+  connect(ItemTop, &QAction::triggered, this, [this] {
+    ItemTop->toggle();
+    ItemTopClick();
+  });
+  connect(ItemBottom, &QAction::triggered, this, [this] {
+    ItemBottom->toggle();
+    ItemBottomClick();
+  });
   connect(ItemClose, &QAction::triggered, this, [this] { btnCloseClick(); });
   connect(frmLyricTimer, &QTimer::timeout, this, [this] { frmLyricTimerTimer(); });
 
