@@ -339,6 +339,28 @@ TEST_F(EngineTest, StreamFromMemoryAndFromPartOfAFile) {
   EXPECT_EQ(engine_.ChannelGetLength(part), 22050u * 4);
 }
 
+TEST_F(EngineTest, RapidCommandsWhilePlayingNeitherHangNorLoseTheirPlace) {
+  testing::WriteSineWave(dir_.File("a.wav"), 1.0, WaveSpec{32000, 1, WaveFormat::kFloat32});
+  for (int round = 0; round < 3; ++round) {
+    const Handle h = Open(dir_.File("a.wav"));
+    ASSERT_TRUE(engine_.ChannelPlay(h, false));
+    for (int i = 0; i < 200; ++i) {
+      const std::uint64_t to = engine_.ChannelSeconds2Bytes(h, (i * 37 % 90) / 100.0);
+      ASSERT_TRUE(engine_.ChannelSetPosition(h, to));
+      ASSERT_EQ(engine_.ChannelGetPosition(h), to);
+      if (i % 3 == 0) engine_.ChannelPause(h);
+      if (i % 3 == 1) engine_.ChannelPlay(h, i % 2 == 0);
+      if (i % 7 == 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+    ASSERT_TRUE(engine_.ChannelPlay(h, false));
+    ASSERT_TRUE(WaitFor([&] { return engine_.ChannelIsActive(h) == 0; }));
+    EXPECT_EQ(engine_.ChannelGetPosition(h), engine_.ChannelGetLength(h));
+    if (round < 2) {
+      EXPECT_TRUE(engine_.StreamFree(h));  // the last one goes with the engine
+    }
+  }
+}
+
 TEST_F(EngineTest, VolumeStartsFullAndIsKeptPerChannel) {
   EXPECT_EQ(engine_.GetVolume(), 0xFFFFFFFFu);
   EXPECT_TRUE(engine_.SetVolume(0x00008000));
