@@ -2,6 +2,7 @@
 #pragma once
 
 #include <QDialog>
+#include <string>
 
 #include "app/PlayerState.h"
 #include "platform/Dialogs.h"
@@ -47,6 +48,11 @@ class TfrmConfig : public QDialog {
 
  protected:
   void showEvent(QShowEvent* event) override;
+
+ private:
+  // The directory text as read from the file or chosen in the browser, as bytes: an edit box
+  // still showing it unchanged writes these bytes back, not a re-encoding of what it shows.
+  std::string shownPathBytes_;
 };
 
 }  // namespace quillet

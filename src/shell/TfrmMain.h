@@ -152,6 +152,10 @@ class TfrmMain : public QWidget {
   // ---- Playback (MainPlayback.cpp) -----------------------------------------------------------
   void AnnounceTrack(const std::string& path, const std::string& name, const std::string& artist,
                      const std::string& album);
+  // The same, but an input/output failure (settings or lyric file unreadable) is handed back as
+  // its text instead of being shown, so a command can finish its state changes first.
+  std::string AnnounceTrackQuiet(const std::string& path, const std::string& name,
+                                 const std::string& artist, const std::string& album);
   void btnPlayClick();
   void btnPauseClick();
   void btnStopClick();
