@@ -1,12 +1,62 @@
-// Hiding to the notification area and coming back from it.
+// Hiding to the notification area and coming back from it, and ending with the desktop session.
+#include <QCoreApplication>
+
+#include "shell/TfrmLyric.h"
 #include "shell/TfrmMain.h"
 
 namespace quillet {
 
-// Comes next: hide the lyric editor, the taskbar entry and the window.
-void TfrmMain::btnHideAppClick() {}
+void TfrmMain::WireTray() {
+  connect(AppTrayIcon, &TRzTrayIcon::EnabledChanged, this,
+          [this](bool present) { AppTrayIconEnabledChanged(present); });
+  connect(AppTrayIcon, &TRzTrayIcon::OnEndSession, this, [this] { AppTrayIconEndSession(); });
+}
 
-// Comes next: hide when shown, show when hidden.
-void TfrmMain::AppTrayIconLButtonDblClick() {}
+void TfrmMain::btnHideAppClick() { HideProgram(); }
+
+// A minimised window is still visible, so the toggle hides it rather than restoring it.
+void TfrmMain::AppTrayIconLButtonDblClick() {
+  if (isVisible()) {
+    HideProgram();
+  } else {
+    ShowProgram();
+  }
+}
+
+void TfrmMain::HideProgram() {
+  if (!isVisible()) return;
+  if (!AppTrayIcon->Enabled()) {
+    // No notification area: hidden, the program could not be reached again.
+    showMinimized();
+    return;
+  }
+  if (frmLyric != nullptr && frmLyric->isVisible()) frmLyric->hide();
+  // A hidden window has no taskbar entry; the window keeps its place for the way back.
+  hide();
+  hiddenToTray_ = true;
+}
+
+void TfrmMain::ShowProgram() {
+  hiddenToTray_ = false;
+  // Hidden while minimised, it comes back in its normal state: the user asked to see it.
+  if (isMinimized()) setWindowState(windowState() & ~Qt::WindowMinimized);
+  show();
+  raise();
+  activateWindow();
+}
+
+void TfrmMain::AppTrayIconEnabledChanged(bool present) {
+  if (present || !hiddenToTray_ || isVisible()) return;
+  // The notification area went away with the program hidden in it; until it comes back the
+  // taskbar is the way back.
+  hiddenToTray_ = false;
+  showMinimized();
+}
+
+void TfrmMain::AppTrayIconEndSession() {
+  btnExitAppClick();
+  // The close query refuses every close, so the application's own quit would be refused too.
+  QCoreApplication::exit(0);
+}
 
 }  // namespace quillet

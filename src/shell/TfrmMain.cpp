@@ -97,6 +97,7 @@ TfrmMain::TfrmMain(PlayerShared& state, Dialogs& dialogs, QWidget* parent)
   AppTrayIcon->HideOnMinimize = false;
 
   Wire();
+  WireTray();
   // Armed from creation; ticks do nothing until the creation step has set the state up.
   ShowTimer->start();
   AppTrayIcon->SetEnabled(true);

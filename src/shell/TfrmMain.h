@@ -195,6 +195,14 @@ class TfrmMain : public QWidget {
   void btnEditLyricClick();
   void btnHideAppClick();
   void AppTrayIconLButtonDblClick();
+  // The hide sequence (the close query hides with it too) and the show sequence. Without a
+  // notification area hiding minimises the window instead, so the way back stays in the taskbar.
+  void HideProgram();
+  void ShowProgram();
+  // The notification area appeared or went away; a program hidden in it comes back minimised.
+  void AppTrayIconEnabledChanged(bool present);
+  // The desktop session ends: the program ends as the exit command ends it.
+  void AppTrayIconEndSession();
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -215,8 +223,10 @@ class TfrmMain : public QWidget {
   void Wire();
   QAction* MenuItem(const char* name, const char* caption);
   QAction* MenuSeparator(const char* name);
+  void WireTray();
 
   bool shownOnce_ = false;
+  bool hiddenToTray_ = false;
 };
 
 }  // namespace quillet
