@@ -1,11 +1,20 @@
 #include "shell/TfcGroupBox.h"
 
-#include <qdrawutil.h>
 #include <QPainter>
 #include <QPolygon>
 #include <algorithm>
 
 namespace quillet {
+
+namespace {
+
+// The height of the caption's text: the font's character height where it is given in pixels
+// (as the windows give it), else the line height of the face.
+int TextHeight(const QFont& font) {
+  return font.pixelSize() > 0 ? font.pixelSize() : QFontMetrics(font).height();
+}
+
+}  // namespace
 
 TfcGroupBox::TfcGroupBox(const QString& caption, QWidget* parent) : QGroupBox(caption, parent) {}
 
@@ -20,7 +29,7 @@ TfcGroupBox::Frame TfcGroupBox::FrameGeometry() const {
   const QFontMetrics fm(font());
   Frame f{};
   const QString caption = title();
-  f.textHeight = caption.isEmpty() ? 2 : fm.height();
+  f.textHeight = caption.isEmpty() ? 2 : TextHeight(font());
   f.top = f.textHeight / 2 - 1;
   f.captionWidth = caption.isEmpty() ? 0 : fm.horizontalAdvance(caption);
   f.captionX = layoutDirection() == Qt::RightToLeft ? width() - f.captionWidth - captionIndent_
@@ -65,9 +74,14 @@ void TGroupBox::paintEvent(QPaintEvent*) {
   const QPalette& pal = palette();
   const QFontMetrics fm(font());
   const QString caption = title();
-  const int t = caption.isEmpty() ? 2 : fm.height();
+  const int t = caption.isEmpty() ? 2 : TextHeight(font());
   const int y = t / 2 - 1;
-  qDrawShadeRect(&p, QRect(0, y, width(), height() - y), pal, true, 1, 0);
+  const int w = width();
+  const int h = height();
+  p.setPen(pal.color(QPalette::Light));
+  p.drawRect(QRect(QPoint(1, y + 1), QPoint(w - 1, h - 1)));
+  p.setPen(pal.color(QPalette::Mid));
+  p.drawRect(QRect(QPoint(0, y), QPoint(w - 2, h - 2)));
   if (caption.isEmpty()) return;
   const int c = fm.horizontalAdvance(caption);
   const QRect text(kCaptionX, 0, c, t);

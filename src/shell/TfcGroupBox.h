@@ -22,7 +22,7 @@ class TfcGroupBox : public QGroupBox {
 
   // Geometry of the painting, for the box's present font, caption and size.
   struct Frame {
-    int textHeight;  // T: height of "0" in the font, 2 when the caption is empty
+    int textHeight;  // T: the font's character height, 2 when the caption is empty
     int top;         // Y = T / 2 - 1
     int captionX;    // where the caption starts
     int captionWidth;

@@ -1,6 +1,7 @@
 // The whole program without its message loop, for widget tests: an engine (the real one on the
 // dummy audio driver, or one the test supplies), the shared state, scripted dialogs and the four
-// windows created in their order, in a fresh working directory. Nothing is shown.
+// windows created in their order, in a fresh working directory. Nothing is shown. Keep one
+// fixture with a real engine alive at a time: the engine holds the sound device.
 #pragma once
 
 #include <functional>
