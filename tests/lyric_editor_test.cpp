@@ -236,7 +236,9 @@ TEST_F(LyricEditorTest, ResumeButtonFollowsThePauseAtEveryTick) {
   app.main().show();
   app.main().btnEditLyricClick();
   EXPECT_FALSE(ed().btnTagPlay->isEnabled());
-  app.state().PlayerState = psPaused;  // the main window's pause
+  Playing(20.0);
+  app.main().btnPauseClick();
+  EXPECT_EQ(engine.pauses, 1);
   ed().frmLyricTimerTimer();
   EXPECT_TRUE(ed().btnTagPlay->isEnabled());
   ed().btnTagPlay->click();
