@@ -54,8 +54,11 @@ void TfrmMain::AppTrayIconEnabledChanged(bool present) {
 }
 
 void TfrmMain::AppTrayIconEndSession() {
-  btnExitAppClick();
-  // The close query refuses every close, so the application's own quit would be refused too.
+  // The exit command's own request to quit comes through here too, once it has begun (and the
+  // state is no longer ready); its steps are not run twice.
+  if (State.Ready) btnExitAppClick();
+  // The close query refuses every close, and the application's own quit, which asks the windows
+  // to close first, would be refused with it.
   QCoreApplication::exit(0);
 }
 
