@@ -1,0 +1,347 @@
+// The tray icon on a real X display with a real notification area: the test starts its own Xvfb
+// on a free display and Debian's `trayer` as the tray host, and runs the program on the xcb
+// platform. Skipped when Xvfb or trayer is missing or does not come up. Every wait is bounded.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QMenu>
+#include <QMouseEvent>
+#include <QProcess>
+#include <QSystemTrayIcon>
+#include <QTest>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <memory>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "support/ScriptedEngine.h"
+
+namespace quillet::testing {
+namespace {
+
+std::optional<std::string> FindProgram(const std::string& name) {
+  const char* path = std::getenv("PATH");
+  std::string dirs = path != nullptr ? path : "/usr/bin:/bin";
+  std::size_t start = 0;
+  while (start <= dirs.size()) {
+    const std::size_t end = std::min(dirs.find(':', start), dirs.size());
+    const std::string candidate = dirs.substr(start, end - start) + "/" + name;
+    if (::access(candidate.c_str(), X_OK) == 0) return candidate;
+    start = end + 1;
+  }
+  return std::nullopt;
+}
+
+// Starts a program with its output discarded; it is told to end when the test process ends.
+pid_t Spawn(const std::vector<std::string>& args, int keepFd = -1) {
+  const pid_t pid = ::fork();
+  if (pid != 0) return pid;
+  ::prctl(PR_SET_PDEATHSIG, SIGTERM);
+  const int null = ::open("/dev/null", O_RDWR);
+  ::dup2(null, STDIN_FILENO);
+  ::dup2(null, STDOUT_FILENO);
+  ::dup2(null, STDERR_FILENO);
+  for (int fd = 3; fd < 256; ++fd) {
+    if (fd != keepFd) ::close(fd);
+  }
+  std::vector<char*> argv;
+  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  ::execv(argv[0], argv.data());
+  ::_exit(127);
+}
+
+// Ends a program this test started: SIGTERM, then SIGKILL after two seconds.
+void Stop(pid_t& pid) {
+  if (pid <= 0) return;
+  ::kill(pid, SIGTERM);
+  for (int i = 0; i < 200; ++i) {
+    if (::waitpid(pid, nullptr, WNOHANG) == pid) {
+      pid = -1;
+      return;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  ::kill(pid, SIGKILL);
+  ::waitpid(pid, nullptr, 0);
+  pid = -1;
+}
+
+class XSession {
+ public:
+  ~XSession() {
+    Stop(tray_);
+    Stop(server_);
+  }
+
+  // Empty with the reason in `why` when it cannot be had.
+  static std::unique_ptr<XSession> Start(std::string* why) {
+    const auto xvfb = FindProgram("Xvfb");
+    const auto trayer = FindProgram("trayer");
+    if (!xvfb || !trayer) {
+      *why = "Xvfb or trayer is not installed";
+      return nullptr;
+    }
+    auto x = std::unique_ptr<XSession>(new XSession);
+    x->trayer_ = *trayer;
+    int fds[2];
+    if (::pipe(fds) != 0) {
+      *why = "no pipe";
+      return nullptr;
+    }
+    // Xvfb picks a free display itself and writes its number to the pipe.
+    x->server_ = Spawn({*xvfb, "-displayfd", std::to_string(fds[1]), "-screen", "0", "1024x768x24",
+                        "-nolisten", "tcp"},
+                       fds[1]);
+    ::close(fds[1]);
+    std::string number;
+    pollfd p{fds[0], POLLIN, 0};
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+    while (std::chrono::steady_clock::now() < deadline && number.find('\n') == std::string::npos) {
+      if (::poll(&p, 1, 200) > 0) {
+        char buf[32];
+        const ssize_t n = ::read(fds[0], buf, sizeof buf);
+        if (n <= 0) break;
+        number.append(buf, static_cast<std::size_t>(n));
+      }
+    }
+    ::close(fds[0]);
+    if (number.find('\n') == std::string::npos) {
+      *why = "Xvfb did not start";
+      return nullptr;
+    }
+    number.resize(number.find('\n'));
+    x->display_ = ":" + number;
+    ::setenv("DISPLAY", x->display_.c_str(), 1);
+    x->StartTray();
+    return x;
+  }
+
+  const std::string& display() const { return display_; }
+  void StartTray() {
+    tray_ = Spawn({trayer_, "--edge", "top", "--align", "right", "--widthtype", "pixel", "--width",
+                   "120", "--height", "24", "--SetDockType", "false", "--SetPartialStrut", "false",
+                   "--transparent", "false"});
+  }
+  void StopTray() { Stop(tray_); }
+
+ private:
+  XSession() = default;
+  std::string trayer_;
+  std::string display_;
+  pid_t server_ = -1;
+  pid_t tray_ = -1;
+};
+
+XSession* g_x = nullptr;
+std::string g_skip;  // why the tests are skipped, when they are
+
+// The parent of an X window as xwininfo reports it; empty when it cannot be learnt.
+bool EmbeddedInTray(const QWidget* w) {
+  if (w == nullptr) return false;
+  QProcess info;
+  info.start(QStringLiteral("xwininfo"),
+             {QStringLiteral("-children"), QStringLiteral("-id"), QString::number(w->winId())});
+  if (!info.waitForFinished(5000)) {
+    info.kill();
+    info.waitForFinished(1000);
+    return false;
+  }
+  const QString out = QString::fromLocal8Bit(info.readAllStandardOutput());
+  // "Root window id: 0x... (the root window)" and "Parent window id: 0x... (...)".
+  const qsizetype at = out.indexOf(QStringLiteral("Parent window id:"));
+  if (at < 0) return false;
+  const QString parentLine = out.mid(at, out.indexOf(u'\n', at) - at);
+  return !parentLine.contains(QStringLiteral("(the root window)"));
+}
+
+bool WaitFor(const std::function<bool()>& ready, int ms = 15000) {
+  return QTest::qWaitFor(ready, ms);
+}
+
+void SendMouse(QWidget* target, QEvent::Type type, Qt::MouseButton button) {
+  const QPointF local(target->width() / 2.0, target->height() / 2.0);
+  const QPointF global = target->mapToGlobal(local);
+  QMouseEvent e(type, local, global, button,
+                type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::MouseButtons(button),
+                Qt::NoModifier);
+  QCoreApplication::sendEvent(target, &e);
+}
+
+class TrayX11Test : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (g_x == nullptr) GTEST_SKIP() << g_skip;
+    rig = std::make_unique<PlayRig>();
+    w = &rig->main();
+    w->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
+    w->move(100, 120);
+    ASSERT_TRUE(WaitFor([this] { return Icon() != nullptr && EmbeddedInTray(Icon()); }))
+        << "the icon never reached the notification area";
+  }
+  void TearDown() override {
+    if (w != nullptr) w->PopupMenuContrls->hide();
+    rig.reset();
+    // The tray host may have been stopped by a test; each test starts with one running.
+    if (g_x != nullptr && !QSystemTrayIcon::isSystemTrayAvailable()) {
+      g_x->StartTray();
+      WaitFor([] { return QSystemTrayIcon::isSystemTrayAvailable(); });
+    }
+  }
+
+  QWidget* Icon() const { return w->AppTrayIcon->IconWindow(); }
+  // The top-level window on screen at the middle of the main window.
+  QWidget* OnTopAtMainWindow() const {
+    return QApplication::topLevelAt(w->frameGeometry().center());
+  }
+
+  std::unique_ptr<PlayRig> rig;
+  TfrmMain* w = nullptr;
+};
+
+TEST_F(TrayX11Test, IconIsInTheNotificationAreaWithTheTooltip) {
+  EXPECT_TRUE(w->AppTrayIcon->Enabled());
+  EXPECT_EQ(w->AppTrayIcon->Platform()->toolTip(), QStringLiteral("Quillet 06.12.15"));
+  EXPECT_EQ(Icon()->toolTip(), QStringLiteral("Quillet 06.12.15"));
+}
+
+TEST_F(TrayX11Test, HideAndShowKeepThePlaceAndBringTheWindowToTheFront) {
+  ASSERT_TRUE(WaitFor([this] { return w->pos() == QPoint(100, 120); }));
+  w->frmLyric->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(w->frmLyric));
+
+  SendMouse(Icon(), QEvent::MouseButtonPress, Qt::LeftButton);
+  SendMouse(Icon(), QEvent::MouseButtonRelease, Qt::LeftButton);
+  SendMouse(Icon(), QEvent::MouseButtonDblClick, Qt::LeftButton);
+  SendMouse(Icon(), QEvent::MouseButtonRelease, Qt::LeftButton);
+  EXPECT_FALSE(w->isVisible());
+  EXPECT_FALSE(w->frmLyric->isVisible());
+
+  // Another window takes the place meanwhile.
+  QWidget other;
+  other.setGeometry(w->frameGeometry().adjusted(-20, -20, 20, 20));
+  other.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&other));
+  ASSERT_TRUE(WaitFor([&] { return OnTopAtMainWindow() == &other; }));
+
+  SendMouse(Icon(), QEvent::MouseButtonDblClick, Qt::LeftButton);
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
+  EXPECT_TRUE(WaitFor([this] { return OnTopAtMainWindow() == w; }));
+  EXPECT_EQ(w->pos(), QPoint(100, 120));
+  EXPECT_FALSE(w->frmLyric->isVisible());
+}
+
+TEST_F(TrayX11Test, RightButtonReleaseOpensTheMenuWithTheHideItemRetitled) {
+  SendMouse(Icon(), QEvent::MouseButtonPress, Qt::RightButton);
+  EXPECT_FALSE(w->PopupMenuContrls->isVisible());
+  SendMouse(Icon(), QEvent::MouseButtonRelease, Qt::RightButton);
+  ASSERT_TRUE(w->PopupMenuContrls->isVisible());
+  EXPECT_EQ(w->ItemHide->text(), QString::fromUtf8("隐藏程序"));
+  w->PopupMenuContrls->hide();
+
+  w->btnHideAppClick();
+  ASSERT_FALSE(w->isVisible());
+  SendMouse(Icon(), QEvent::MouseButtonPress, Qt::RightButton);
+  SendMouse(Icon(), QEvent::MouseButtonRelease, Qt::RightButton);
+  ASSERT_TRUE(w->PopupMenuContrls->isVisible());
+  EXPECT_EQ(w->ItemHide->text(), QString::fromUtf8("显示程序"));
+  // The menu opens at the pointer, its right edge there.
+  EXPECT_EQ(w->PopupMenuContrls->geometry().right() + 1, QCursor::pos().x());
+  w->ItemHide->trigger();
+  w->PopupMenuContrls->hide();
+  EXPECT_TRUE(w->isVisible());
+}
+
+TEST_F(TrayX11Test, NextFromTheMenuWhileHiddenPlaysTheFollowingRow) {
+  rig->AddTrack(rig->File("one.mp3"));
+  rig->AddTrack(rig->File("two.mp3"));
+  rig->Select({0}, 0);
+  w->btnPlayClick();
+  w->btnHideAppClick();
+  ASSERT_FALSE(w->isVisible());
+  SendMouse(Icon(), QEvent::MouseButtonRelease, Qt::RightButton);
+  ASSERT_TRUE(w->PopupMenuContrls->isVisible());
+  w->ItemNext->trigger();
+  w->PopupMenuContrls->hide();
+  EXPECT_EQ(rig->state().PlayerState, psPlaying);
+  ASSERT_NE(rig->engine().Find(rig->Current()), nullptr);
+  EXPECT_EQ(rig->engine().Find(rig->Current())->path, rig->File("two.mp3"));
+  EXPECT_EQ(w->SelectedRows(), std::vector<int>{1});
+  EXPECT_TRUE(rig->dialogs.messages.empty());
+  EXPECT_FALSE(w->isVisible());
+}
+
+TEST_F(TrayX11Test, AMinimisedWindowIsHiddenByTheDoubleClick) {
+  w->showMinimized();
+  QCoreApplication::processEvents();
+  ASSERT_TRUE(w->isVisible());
+  SendMouse(Icon(), QEvent::MouseButtonDblClick, Qt::LeftButton);
+  EXPECT_FALSE(w->isVisible());
+  SendMouse(Icon(), QEvent::MouseButtonDblClick, Qt::LeftButton);
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
+  EXPECT_FALSE(w->isMinimized());
+}
+
+TEST_F(TrayX11Test, IconComesBackWhenTheTrayHostRestarts) {
+  g_x->StopTray();
+  ASSERT_TRUE(WaitFor([] { return !QSystemTrayIcon::isSystemTrayAvailable(); }));
+  ASSERT_TRUE(WaitFor([this] { return !w->AppTrayIcon->Enabled(); }));
+
+  // Meanwhile the hide commands minimise: hidden, the program could not be reached.
+  w->btnHideAppClick();
+  QCoreApplication::processEvents();
+  EXPECT_TRUE(w->isVisible());
+  EXPECT_TRUE(WaitFor([this] { return w->isMinimized(); }));
+  w->showNormal();
+
+  g_x->StartTray();
+  ASSERT_TRUE(WaitFor([this] { return w->AppTrayIcon->Enabled(); }));
+  ASSERT_TRUE(WaitFor([this] { return Icon() != nullptr && EmbeddedInTray(Icon()); }));
+  EXPECT_EQ(Icon()->toolTip(), QStringLiteral("Quillet 06.12.15"));
+
+  w->btnHideAppClick();
+  EXPECT_FALSE(w->isVisible());
+}
+
+}  // namespace
+}  // namespace quillet::testing
+
+int main(int argc, char** argv) {
+  using namespace quillet::testing;
+  ::testing::InitGoogleTest(&argc, argv);
+  std::unique_ptr<XSession> x;
+  if (!::testing::GTEST_FLAG(list_tests)) x = XSession::Start(&g_skip);
+  if (x) {
+    qputenv("QT_QPA_PLATFORM", "xcb");
+    // The XEmbed tray of the test's own display, not a desktop's D-Bus tray or session.
+    qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/quillet-test-bus");
+    qunsetenv("SESSION_MANAGER");
+    qunsetenv("WAYLAND_DISPLAY");
+  } else {
+    qputenv("QT_QPA_PLATFORM", "offscreen");
+  }
+  if (qEnvironmentVariableIsEmpty("SDL_AUDIODRIVER")) qputenv("SDL_AUDIODRIVER", "dummy");
+  QApplication app(argc, argv);
+  if (x) {
+    if (QTest::qWaitFor([] { return QSystemTrayIcon::isSystemTrayAvailable(); }, 20000)) {
+      g_x = x.get();
+    } else {
+      g_skip = "trayer did not provide a notification area on " + x->display();
+    }
+  }
+  const int rc = RUN_ALL_TESTS();
+  g_x = nullptr;
+  x.reset();
+  return rc;
+}
