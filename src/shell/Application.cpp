@@ -1,6 +1,8 @@
 #include "shell/Application.h"
 
 #include <QApplication>
+#include <QFile>
+#include <QItemSelectionModel>
 #include <QTimer>
 #include <cstdio>
 
@@ -31,12 +33,28 @@ Windows CreateWindows(PlayerShared& state, Dialogs& dialogs, const StartHooks& h
 namespace {
 
 // For the documentation: QUILLET_SCREENSHOT=<png> grabs the main window once it is shown,
-// QUILLET_SCREENSHOT_ABOUT=<png> the About box; then the program ends.
+// QUILLET_SCREENSHOT_ABOUT=<png> the About box; then the program ends. With
+// QUILLET_SCREENSHOT_PLAY=<audio file> that file is added and played first, and the grab waits
+// QUILLET_SCREENSHOT_DELAY milliseconds (default 500) so the lyric strip can follow the track.
 bool ScheduleScreenshots(Windows& w) {
   const QString mainShot = qEnvironmentVariable("QUILLET_SCREENSHOT");
   const QString aboutShot = qEnvironmentVariable("QUILLET_SCREENSHOT_ABOUT");
   if (mainShot.isEmpty() && aboutShot.isEmpty()) return false;
-  QTimer::singleShot(500, w.main.get(), [&w, mainShot, aboutShot] {
+  const QString play = qEnvironmentVariable("QUILLET_SCREENSHOT_PLAY");
+  bool delayOk = false;
+  int delay = qEnvironmentVariableIntValue("QUILLET_SCREENSHOT_DELAY", &delayOk);
+  if (!delayOk || delay < 0) delay = 500;
+  if (!play.isEmpty()) {
+    QTimer::singleShot(0, w.main.get(), [&w, play] {
+      TfrmMain& m = *w.main;
+      m.AddTrackRow(QFile::encodeName(play).toStdString());
+      m.ListViewLst->selectionModel()->setCurrentIndex(
+          m.ListModel->index(m.RowCount() - 1, 0),
+          QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
+      m.btnPlayClick();
+    });
+  }
+  QTimer::singleShot(delay, w.main.get(), [&w, mainShot, aboutShot] {
     bool ok = true;
     if (!mainShot.isEmpty()) ok = w.main->grab().save(mainShot) && ok;
     if (!aboutShot.isEmpty() && w.about != nullptr) {
