@@ -344,11 +344,19 @@ TEST_F(LyricEditorTest, ImportFailureIsReportedAndKeepsTheText) {
 
 TEST_F(LyricEditorTest, ImportRefusesAHugeFileWithANotice) {
   SetText("kept");
-  Import(std::string((16u << 20) + 1, 'a'));
+  Import(std::string((1u << 20) + 1, 'a'));
   EXPECT_EQ(Text(), (Lines{"kept"}));
   ASSERT_EQ(app.dialogs().messages.size(), 1u);
   EXPECT_EQ(app.dialogs().messages[0].text, QString::fromUtf8("歌词文本太大，不能导入！"));
   EXPECT_EQ(app.dialogs().messages[0].icon, Dialogs::Icon::Information);
+
+  // Up to the limit it is imported.
+  std::string full;
+  while (full.size() < (1u << 20)) full += "[00:01]la\n";
+  full.resize(1u << 20);
+  Import(full);
+  EXPECT_EQ(app.dialogs().messages.size(), 1u);
+  EXPECT_EQ(memo().blockCount(), 4 + (1 << 20) / 10 + 1);
 }
 
 // ---- Save -------------------------------------------------------------------------------------

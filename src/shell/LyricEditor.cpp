@@ -30,8 +30,9 @@ namespace quillet {
 
 namespace {
 
-// Far beyond any lyric text; a bigger file is refused instead of freezing the editor.
-constexpr std::size_t kMaxImportBytes = 16u << 20;
+// A lyric text is a few kilobytes. A bigger file is refused instead of freezing the editor: a
+// mebibyte on one line already takes the text control about a second to lay out.
+constexpr std::size_t kMaxImportBytes = 1u << 20;
 
 constexpr char16_t kByteOrderMark = 0xFEFF;
 
