@@ -37,9 +37,11 @@ class ScriptedDialogs : public Dialogs {
   FileResult openFiles(QWidget*, const FileRequest& request) override { return next(request); }
   FileResult saveFile(QWidget*, const FileRequest& request) override { return next(request); }
   std::optional<QString> chooseFolder(QWidget*, const QString&) override {
-    if (folders.empty()) return std::nullopt;
-    auto f = folders.front();
-    folders.pop_front();
+    std::optional<QString> f;
+    if (!folders.empty()) {
+      f.swap(folders.front());
+      folders.pop_front();
+    }
     return f;
   }
 
