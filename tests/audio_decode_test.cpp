@@ -69,10 +69,10 @@ TEST(WaveFiles, EveryFlavourHasItsExactLengthAndSamples) {
     for (std::uint16_t channels : {1, 2}) {
       SCOPED_TRACE(::testing::Message()
                    << "format " << static_cast<int>(f.format) << ", " << channels << " channels");
-      const WaveSpec spec{22050, channels, f.format};
+      const WaveSpec fmt{22050, channels, f.format};
       const std::string path = dir.File("f.wav");
-      const auto source = testing::Sine(11025 + 7, channels, spec.rate);
-      testing::WriteWave(path, spec, source);
+      const auto source = testing::Sine(11025 + 7, channels, fmt.rate);
+      testing::WriteWave(path, fmt, source);
 
       const FileProbe p = Probe(path);
       EXPECT_EQ(p.length, (11025u + 7) * channels * 2);
@@ -107,13 +107,13 @@ TEST(Mp3Files, LengthIsExactForEveryKindAndIsWhatTheDecoderDelivers) {
     SCOPED_TRACE(::testing::Message() << "kind " << static_cast<int>(c.kind) << " rate " << c.rate
                                       << " channels " << c.channels << " id3v1 " << c.id3v1);
     const std::string path = dir.File("t.mp3");
-    Mp3Spec spec;
-    spec.seconds = 2.5;
-    spec.kind = c.kind;
-    spec.rate = c.rate;
-    spec.channels = c.channels;
-    spec.id3v1 = c.id3v1;
-    const std::uint64_t source_frames = testing::MakeMp3(path, spec);
+    Mp3Spec fmt;
+    fmt.seconds = 2.5;
+    fmt.kind = c.kind;
+    fmt.rate = c.rate;
+    fmt.channels = c.channels;
+    fmt.id3v1 = c.id3v1;
+    const std::uint64_t source_frames = testing::MakeMp3(path, fmt);
 
     const FileProbe p = Probe(path);
     EXPECT_EQ(p.freq, c.rate);
@@ -139,11 +139,11 @@ TEST(Mp3Files, CutShortOrBehindJunkStillMeasureExactly) {
   TempDir dir;
   for (Mp3Kind kind : {Mp3Kind::kCbr, Mp3Kind::kVbr, Mp3Kind::kVbrNoXing}) {
     SCOPED_TRACE(static_cast<int>(kind));
-    Mp3Spec spec;
-    spec.seconds = 3;
-    spec.kind = kind;
+    Mp3Spec fmt;
+    fmt.seconds = 3;
+    fmt.kind = kind;
     const std::string whole = dir.File("whole.mp3");
-    const std::uint64_t source_frames = testing::MakeMp3(whole, spec);
+    const std::uint64_t source_frames = testing::MakeMp3(whole, fmt);
     std::string bytes;
     ASSERT_TRUE(testing::ReadBytes(whole, &bytes));
 

@@ -122,9 +122,9 @@ TEST_F(DiskTest, OtherRatesAreResampledToTheDeviceRate) {
 
 TEST_F(DiskTest, Mp3PlaysEveryDecodedFrameIncludingTheLastBlock) {
   QUILLET_SKIP_WITHOUT_LAME();
-  testing::Mp3Spec spec;
-  spec.seconds = 0.501;  // ends well away from a zero crossing
-  const std::uint64_t frames = testing::MakeMp3(dir_.File("a.mp3"), spec);
+  testing::Mp3Spec fmt;
+  fmt.seconds = 0.501;  // ends well away from a zero crossing
+  const std::uint64_t frames = testing::MakeMp3(dir_.File("a.mp3"), fmt);
   const auto rec = PlayOut(dir_.File("a.mp3"));
   // The sine ends loud, so the last sounding frame is the file's last.
   EXPECT_NEAR(static_cast<double>(SoundingFrames(rec)), static_cast<double>(frames), 2.0);

@@ -310,12 +310,12 @@ TEST_F(EngineTest, SeekLandsOnTheRequestedSecondAndPlaysOnFromThere) {
 
 TEST_F(EngineTest, Mp3PlaysToItsEnd) {
   QUILLET_SKIP_WITHOUT_LAME();
-  testing::Mp3Spec spec;
-  spec.seconds = 0.6;
-  spec.rate = 22050;
-  spec.channels = 1;
-  spec.kind = testing::Mp3Kind::kVbrNoXing;
-  testing::MakeMp3(dir_.File("a.mp3"), spec);
+  testing::Mp3Spec fmt;
+  fmt.seconds = 0.6;
+  fmt.rate = 22050;
+  fmt.channels = 1;
+  fmt.kind = testing::Mp3Kind::kVbrNoXing;
+  testing::MakeMp3(dir_.File("a.mp3"), fmt);
   const Handle h = Open(dir_.File("a.mp3"));
   FileProbe probe;
   ASSERT_TRUE(AudioEngine::ProbeFile(dir_.File("a.mp3"), &probe));

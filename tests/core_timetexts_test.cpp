@@ -79,12 +79,12 @@ TEST(FileLengthText, MeasuresWithoutADevice) {
 TEST(FileLengthText, Mp3sOfEveryKind) {
   QUILLET_SKIP_WITHOUT_LAME();
   TempDir dir;
-  testing::Mp3Spec spec;
-  spec.seconds = 2.9;
+  testing::Mp3Spec fmt;
+  fmt.seconds = 2.9;
   for (auto kind : {testing::Mp3Kind::kCbr, testing::Mp3Kind::kVbr, testing::Mp3Kind::kVbrNoXing}) {
-    spec.kind = kind;
-    spec.id3v1 = kind == testing::Mp3Kind::kCbr;
-    testing::MakeMp3(dir.File("a.mp3"), spec);
+    fmt.kind = kind;
+    fmt.id3v1 = kind == testing::Mp3Kind::kCbr;
+    testing::MakeMp3(dir.File("a.mp3"), fmt);
     EXPECT_EQ(FileLengthText(dir.File("a.mp3")), "00:02") << static_cast<int>(kind);
   }
   // The LAME header alone, without one frame of audio.

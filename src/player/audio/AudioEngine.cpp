@@ -300,7 +300,7 @@ struct AudioEngine::Impl {
   std::map<Handle, std::shared_ptr<Stream>> streams;
   bool ready = false;
   SDL_AudioDeviceID device = 0;
-  SDL_AudioSpec spec{};
+  SDL_AudioSpec fmt{};
   std::vector<float> mix;  // used by the device callback only
   std::atomic<std::uint32_t> volume{0xFFFFFFFFu};
 
@@ -442,7 +442,7 @@ bool AudioEngine::Init(int device, std::uint32_t freq, std::uint32_t flags) {
   {
     std::lock_guard<std::mutex> lk(d.mu);
     d.device = dev;
-    d.spec = have;
+    d.fmt = have;
     d.ready = true;
   }
   SDL_PauseAudioDevice(dev, 0);
@@ -476,9 +476,9 @@ Handle AudioEngine::StreamCreateFile(bool mem, const std::string& path, std::uin
   {
     std::lock_guard<std::mutex> lk(d.mu);
     if (!d.ready) return Fail(kErrInit), 0;
-    out_rate = static_cast<std::uint32_t>(d.spec.freq);
+    out_rate = static_cast<std::uint32_t>(d.fmt.freq);
     latency = std::chrono::duration_cast<Clock::duration>(
-        std::chrono::duration<double>(static_cast<double>(d.spec.samples) / d.spec.freq));
+        std::chrono::duration<double>(static_cast<double>(d.fmt.samples) / d.fmt.freq));
   }
   if (flags != 0) return Fail(kErrIllegalParam), 0;
   int err = kOk;
