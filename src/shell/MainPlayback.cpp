@@ -446,7 +446,8 @@ void TfrmMain::btnExitAppClick() {
   LyricLines.clear();
   SelPaths.clear();
   AppTrayIcon->SetEnabled(false);
-  QCoreApplication::quit();
+  // quit() would first ask the windows to close, and the close query refuses every close.
+  QCoreApplication::exit(0);
 }
 
 }  // namespace quillet
