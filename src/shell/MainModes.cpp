@@ -83,21 +83,7 @@ void TfrmMain::ListViewLstDblClick() {
   LyricLines.clear();
   const int row = SelectedRow();
   if (row < 0) return;
-  const PlaylistRow r = ListModel->Row(row);
-  State.engine.ChannelStop(State.CurrentStream);
-  State.engine.StreamFree(State.CurrentStream);
-  State.CurrentStream = State.engine.StreamCreateFile(false, r.path, 0, 0, 0);
-  if (State.CurrentStream != 0) {
-    const std::string failure = AnnounceTrackQuiet(r.path, FileNamePart(r.path), r.singer, r.album);
-    State.engine.ChannelPlay(State.CurrentStream, false);
-    State.PlayerState = psPlaying;
-    if (!failure.empty()) ShowErrorBox(Dlg, this, State.VersionText, failure);
-    return;
-  }
-  // Settled before the box: a tick running while it is open may start a track in a play mode.
-  const int code = audio::AudioEngine::ErrorGetCode();
-  State.PlayerState = psStopped;
-  ShowAudioError(Dlg, this, kStreamError, code);
+  StartRowAfresh(ListModel->Row(row));
 }
 
 void TfrmMain::btnPrevClick() {

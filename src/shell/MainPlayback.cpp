@@ -262,7 +262,10 @@ void TfrmMain::btnPlayClick() {
   }
   PanelLyric->setText(QString());
   LyricLines.clear();
-  const PlaylistRow r = ListModel->Row(row);
+  StartRowAfresh(ListModel->Row(row));
+}
+
+void TfrmMain::StartRowAfresh(const PlaylistRow& r) {
   State.engine.ChannelStop(State.CurrentStream);
   State.engine.StreamFree(State.CurrentStream);
   State.CurrentStream = State.engine.StreamCreateFile(false, r.path, 0, 0, 0);

@@ -156,6 +156,9 @@ class TfrmMain : public QWidget {
   // its text instead of being shown, so a command can finish its state changes first.
   std::string AnnounceTrackQuiet(const std::string& path, const std::string& name,
                                  const std::string& artist, const std::string& album);
+  // Stops and frees the current stream and starts the row's file from its beginning, as play and
+  // double-click do; a file that cannot be opened is reported with the stream error box.
+  void StartRowAfresh(const PlaylistRow& row);
   void btnPlayClick();
   void btnPauseClick();
   void btnStopClick();
