@@ -1,7 +1,10 @@
 #include "shell/Look.h"
 
+#include <QAction>
+#include <QMenu>
 #include <QPainter>
 #include <QPalette>
+#include <QPushButton>
 #include <QStringList>
 #include <QWidget>
 
@@ -106,6 +109,37 @@ void SetTextColour(QWidget* widget, const QColor& colour) {
     pal.setColor(group, QPalette::Text, colour);
   }
   widget->setPalette(pal);
+}
+
+QPushButton* MakeCommandButton(QWidget* parent, const char* name, const char* caption, int x, int y,
+                               const QIcon& glyph) {
+  auto* b = new QPushButton(QString::fromUtf8(caption), parent);
+  b->setObjectName(QLatin1String(name));
+  b->setGeometry(x, y, 75, 20);
+  b->setAutoDefault(true);
+  b->setFont(KaiFont(12));
+  if (!glyph.isNull()) {
+    b->setIcon(glyph);
+    b->setIconSize(QSize(16, 16));
+  }
+  SetTextColour(b, kNavy);
+  return b;
+}
+
+QAction* AddMenuItem(QMenu* menu, const char* name, const char* caption) {
+  auto* a = new QAction(QString::fromUtf8(caption), menu);
+  a->setObjectName(QLatin1String(name));
+  a->setIconVisibleInMenu(true);
+  menu->addAction(a);
+  return a;
+}
+
+QAction* AddMenuSeparator(QMenu* menu, const char* name) {
+  auto* a = new QAction(menu);
+  a->setObjectName(QLatin1String(name));
+  a->setSeparator(true);
+  menu->addAction(a);
+  return a;
 }
 
 }  // namespace quillet

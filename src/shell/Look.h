@@ -6,6 +6,10 @@
 #include <QIcon>
 #include <QPixmap>
 
+class QAction;
+class QMenu;
+class QPushButton;
+
 namespace quillet {
 
 // The face every window names; where it is missing, a Kai face stands in for it.
@@ -54,5 +58,14 @@ QIcon ApplicationIcon();
 
 // Colours a widget's text (and its button text) keep in every state.
 void SetTextColour(QWidget* widget, const QColor& colour);
+
+// A 75 × 20 command button with its name, its caption in navy Kai and its glyph (if any) at
+// 16 × 16, its left edge at x and its top at y.
+QPushButton* MakeCommandButton(QWidget* parent, const char* name, const char* caption, int x, int y,
+                               const QIcon& glyph = QIcon());
+
+// A named menu entry whose caption is shown exactly as written, or a named separator.
+QAction* AddMenuItem(QMenu* menu, const char* name, const char* caption);
+QAction* AddMenuSeparator(QMenu* menu, const char* name);
 
 }  // namespace quillet

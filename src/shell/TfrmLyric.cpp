@@ -13,22 +13,6 @@
 
 namespace quillet {
 
-namespace {
-
-QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption, int x,
-                        const QIcon& glyph) {
-  auto* b = new QPushButton(glyph, QString::fromUtf8(caption), parent);
-  b->setObjectName(QLatin1String(name));
-  b->setGeometry(x, 4, 75, 20);
-  b->setIconSize(QSize(16, 16));
-  b->setAutoDefault(true);
-  b->setFont(KaiFont(12));
-  SetTextColour(b, kNavy);
-  return b;
-}
-
-}  // namespace
-
 TfrmLyric::TfrmLyric(PlayerShared& state, Dialogs& dialogs, TfrmMain& mainWindow)
     : QWidget(&mainWindow, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                                Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
@@ -58,10 +42,12 @@ TfrmLyric::TfrmLyric(PlayerShared& state, Dialogs& dialogs, TfrmMain& mainWindow
 
   PanelBox = new QWidget(gbEditLyric);
   PanelBox->setObjectName(QStringLiteral("PanelBox"));
-  btnInsertTag =
-      MakeButton(PanelBox, "btnInsertTag", "嵌入时间", 2, PictureIcon(Picture::LyricStamp));
-  btnTagPlay = MakeButton(PanelBox, "btnTagPlay", "继续播放", 107, PictureIcon(Picture::Play));
-  btnClose = MakeButton(PanelBox, "btnClose", "关  闭", 211, PictureIcon(Picture::LyricClose));
+  btnInsertTag = MakeCommandButton(PanelBox, "btnInsertTag", "嵌入时间", 2, 4,
+                                   PictureIcon(Picture::LyricStamp));
+  btnTagPlay =
+      MakeCommandButton(PanelBox, "btnTagPlay", "继续播放", 107, 4, PictureIcon(Picture::Play));
+  btnClose =
+      MakeCommandButton(PanelBox, "btnClose", "关  闭", 211, 4, PictureIcon(Picture::LyricClose));
   btnInsertTag->setDefault(true);
   btnTagPlay->setEnabled(false);
 
@@ -138,20 +124,10 @@ TfrmLyric::TfrmLyric(PlayerShared& state, Dialogs& dialogs, TfrmMain& mainWindow
 }
 
 QAction* TfrmLyric::MenuItem(const char* name, const char* caption) {
-  auto* a = new QAction(QString::fromUtf8(caption), PMLyric);
-  a->setObjectName(QLatin1String(name));
-  a->setIconVisibleInMenu(true);
-  PMLyric->addAction(a);
-  return a;
+  return AddMenuItem(PMLyric, name, caption);
 }
 
-QAction* TfrmLyric::MenuSeparator(const char* name) {
-  auto* a = new QAction(PMLyric);
-  a->setObjectName(QLatin1String(name));
-  a->setSeparator(true);
-  PMLyric->addAction(a);
-  return a;
-}
+QAction* TfrmLyric::MenuSeparator(const char* name) { return AddMenuSeparator(PMLyric, name); }
 
 void TfrmLyric::FormCreate() { setWindowTitle(DisplayText(State.VersionText)); }
 

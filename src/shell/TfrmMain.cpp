@@ -25,22 +25,22 @@ namespace quillet {
 
 namespace {
 
-constexpr int kButtonWidth = 75;
-constexpr int kButtonHeight = 20;
 constexpr int kButtonTop = 16;
 
 QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption, int x,
                         const QIcon& glyph = QIcon()) {
-  auto* b = new QPushButton(QString::fromUtf8(caption), parent);
-  b->setObjectName(QLatin1String(name));
-  b->setGeometry(x, kButtonTop, kButtonWidth, kButtonHeight);
-  b->setAutoDefault(true);
-  if (!glyph.isNull()) {
-    b->setIcon(glyph);
-    b->setIconSize(QSize(16, 16));
-  }
-  SetTextColour(b, kNavy);
-  return b;
+  return MakeCommandButton(parent, name, caption, x, kButtonTop, glyph);
+}
+
+TsTrackBar* MakeTrackBar(QWidget* parent, const char* name, const QRect& geometry, int max) {
+  auto* t = new TsTrackBar(parent);
+  t->setObjectName(QLatin1String(name));
+  t->setGeometry(geometry);
+  t->SetMax(max);
+  t->SetPageSize(1);
+  t->SetThumbLength(10);
+  t->setFocusPolicy(Qt::ClickFocus);
+  return t;
 }
 
 QGroupBox* MakeGroupBox(QWidget* parent, const char* name, const char* caption, int top,
@@ -149,13 +149,7 @@ void TfrmMain::BuildPlaylist() {
 
 void TfrmMain::BuildProgress() {
   GBPlayProgress = MakeGroupBox(this, "GBPlayProgress", "=·=播放进度=·=", 223, 35);
-  tbPlayProgress = new TsTrackBar(GBPlayProgress);
-  tbPlayProgress->setObjectName(QStringLiteral("tbPlayProgress"));
-  tbPlayProgress->setGeometry(2, 14, 580, 12);
-  tbPlayProgress->SetMax(100);
-  tbPlayProgress->SetPageSize(1);
-  tbPlayProgress->SetThumbLength(10);
-  tbPlayProgress->setFocusPolicy(Qt::ClickFocus);
+  tbPlayProgress = MakeTrackBar(GBPlayProgress, "tbPlayProgress", QRect(2, 14, 580, 12), 100);
 }
 
 void TfrmMain::BuildTransport() {
@@ -167,13 +161,7 @@ void TfrmMain::BuildTransport() {
   SpeakerImage->setPixmap(PicturePixmap(Picture::Speaker, 16));
   SpeakerImage->setAccessibleName(QString::fromUtf8("音量"));
 
-  tbSetVolume = new TsTrackBar(GBPlayControl);
-  tbSetVolume->setObjectName(QStringLiteral("tbSetVolume"));
-  tbSetVolume->setGeometry(21, 20, 140, 12);
-  tbSetVolume->SetMax(65535);
-  tbSetVolume->SetPageSize(1);
-  tbSetVolume->SetThumbLength(10);
-  tbSetVolume->setFocusPolicy(Qt::ClickFocus);
+  tbSetVolume = MakeTrackBar(GBPlayControl, "tbSetVolume", QRect(21, 20, 140, 12), 65535);
   tbSetVolume->setAccessibleName(QString::fromUtf8("音量"));
   tbPlayProgress->setAccessibleName(QString::fromUtf8("播放进度"));
 
@@ -186,19 +174,11 @@ void TfrmMain::BuildTransport() {
 }
 
 QAction* TfrmMain::MenuItem(const char* name, const char* caption) {
-  auto* a = new QAction(QString::fromUtf8(caption), PopupMenuContrls);
-  a->setObjectName(QLatin1String(name));
-  a->setIconVisibleInMenu(true);
-  PopupMenuContrls->addAction(a);
-  return a;
+  return AddMenuItem(PopupMenuContrls, name, caption);
 }
 
 QAction* TfrmMain::MenuSeparator(const char* name) {
-  auto* a = new QAction(PopupMenuContrls);
-  a->setObjectName(QLatin1String(name));
-  a->setSeparator(true);
-  PopupMenuContrls->addAction(a);
-  return a;
+  return AddMenuSeparator(PopupMenuContrls, name);
 }
 
 void TfrmMain::BuildMenu() {
