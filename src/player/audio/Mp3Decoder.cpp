@@ -1,6 +1,7 @@
 // MP3 (and MP2/MP1) through libmpg123, reading through our buffered ByteSource.
 #include <mpg123.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <mutex>
 
@@ -85,7 +86,10 @@ class Mp3Decoder final : public Decoder {
   }
 
   std::int64_t Read(float* out, std::size_t frames) override {
-    if (done_) return 0;
+    // The scanned length is the stream's length: a file whose header promises less audio than
+    // its frames hold is cut there, so no position ever lies beyond the length.
+    if (done_ || pos_ >= info_.frames) return 0;
+    frames = static_cast<std::size_t>(std::min<std::uint64_t>(frames, info_.frames - pos_));
     const std::size_t frame_bytes = info_.channels * sizeof(float);
     auto* dst = reinterpret_cast<unsigned char*>(out);
     std::size_t got_bytes = 0;
@@ -108,18 +112,23 @@ class Mp3Decoder final : public Decoder {
       }
       return -1;
     }
-    return static_cast<std::int64_t>(got_bytes / frame_bytes);
+    const std::size_t got = got_bytes / frame_bytes;
+    pos_ += got;
+    return static_cast<std::int64_t>(got);
   }
 
   bool Seek(std::uint64_t frame) override {
     done_ = false;
-    return mpg123_seek(mh_, static_cast<off_t>(frame), SEEK_SET) >= 0;
+    if (mpg123_seek(mh_, static_cast<off_t>(frame), SEEK_SET) < 0) return false;
+    pos_ = frame;
+    return true;
   }
 
  private:
   mpg123_handle* mh_ = nullptr;
   std::unique_ptr<ByteSource> owned_;
   bool done_ = false;
+  std::uint64_t pos_ = 0;  // frames handed out since the start or the last seek
 };
 
 }  // namespace
