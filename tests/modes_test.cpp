@@ -57,6 +57,25 @@ TEST_F(ModesTest, ListLoopPlaysOnAndWrapsFromTheLastRowToTheFirst) {
   EXPECT_EQ(s.PlayerState, psPlaying);
 }
 
+TEST_F(ModesTest, TheMenuItemsSwitchModesOnAndOffAsTheHandlersDo) {
+  // Through the menu's own actions: a checkable item flips its mark before it signals, which
+  // must not turn a switch-on into a switch-off.
+  Tracks(2);
+  rig.Select({0}, 0);
+  w.ItemLoopLst->trigger();
+  EXPECT_EQ(s.PlayMode, pmLoopLst);
+  EXPECT_EQ(Marks(), "L--");
+  w.ItemLoopSingle->trigger();
+  EXPECT_EQ(s.PlayMode, pmLoopSingle);
+  EXPECT_EQ(Marks(), "--1");
+  w.ItemLoopSel->trigger();
+  EXPECT_EQ(s.PlayMode, pmLoopSel);
+  EXPECT_EQ(Marks(), "-S-");
+  w.ItemLoopSel->trigger();
+  EXPECT_EQ(s.PlayMode, pmNone);
+  EXPECT_EQ(Marks(), "---");
+}
+
 TEST_F(ModesTest, ListLoopPreviousAndNextWrapBothWays) {
   Tracks(3);
   rig.Select({0}, 0);

@@ -142,4 +142,11 @@ QAction* AddMenuSeparator(QMenu* menu, const char* name) {
   return a;
 }
 
+void ConnectCheckItem(QAction* item, QObject* context, std::function<void()> handler) {
+  QObject::connect(item, &QAction::triggered, context, [item, handler = std::move(handler)] {
+    item->toggle();
+    handler();
+  });
+}
+
 }  // namespace quillet

@@ -5,6 +5,7 @@
 #include <QFont>
 #include <QIcon>
 #include <QPixmap>
+#include <functional>
 
 class QAction;
 class QMenu;
@@ -67,5 +68,10 @@ QPushButton* MakeCommandButton(QWidget* parent, const char* name, const char* ca
 // A named menu entry whose caption is shown exactly as written, or a named separator.
 QAction* AddMenuItem(QMenu* menu, const char* name, const char* caption);
 QAction* AddMenuSeparator(QMenu* menu, const char* name);
+
+// Runs `handler` when a check item is chosen, with the mark still as it was before the click:
+// the handlers set and clear the marks themselves, and a checkable action flips its own mark
+// before it signals.
+void ConnectCheckItem(QAction* item, QObject* context, std::function<void()> handler);
 
 }  // namespace quillet

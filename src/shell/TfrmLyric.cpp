@@ -98,24 +98,10 @@ TfrmLyric::TfrmLyric(PlayerShared& state, Dialogs& dialogs, TfrmMain& mainWindow
   connect(ItemCopy, &QAction::triggered, this, [this] { ItemCopyClick(); });
   connect(ItemDel, &QAction::triggered, this, [this] { ItemDelClick(); });
   connect(ItemClear, &QAction::triggered, this, [this] { ItemClearClick(); });
-  // A checkable item has already flipped its own mark when it signals; the handlers decide the
-  // marks themselves, from the state before the click.
-  connect(ItemLeft, &QAction::triggered, this, [this] {
-    ItemLeft->toggle();
-    ItemLeftClick();
-  });
-  connect(ItemRight, &QAction::triggered, this, [this] {
-    ItemRight->toggle();
-    ItemRightClick();
-  });
-  connect(ItemTop, &QAction::triggered, this, [this] {
-    ItemTop->toggle();
-    ItemTopClick();
-  });
-  connect(ItemBottom, &QAction::triggered, this, [this] {
-    ItemBottom->toggle();
-    ItemBottomClick();
-  });
+  ConnectCheckItem(ItemLeft, this, [this] { ItemLeftClick(); });
+  ConnectCheckItem(ItemRight, this, [this] { ItemRightClick(); });
+  ConnectCheckItem(ItemTop, this, [this] { ItemTopClick(); });
+  ConnectCheckItem(ItemBottom, this, [this] { ItemBottomClick(); });
   connect(ItemClose, &QAction::triggered, this, [this] { btnCloseClick(); });
   connect(frmLyricTimer, &QTimer::timeout, this, [this] { frmLyricTimerTimer(); });
 

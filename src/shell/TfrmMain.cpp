@@ -292,9 +292,9 @@ void TfrmMain::Wire() {
   connect(ItemPrev, &QAction::triggered, this, [this] { btnPrevClick(); });
   connect(ItemNext, &QAction::triggered, this, [this] { btnNextClick(); });
   connect(ItemHide, &QAction::triggered, this, [this] { AppTrayIconLButtonDblClick(); });
-  connect(ItemLoopLst, &QAction::triggered, this, [this] { ItemLoopLstClick(); });
-  connect(ItemLoopSel, &QAction::triggered, this, [this] { ItemLoopSelClick(); });
-  connect(ItemLoopSingle, &QAction::triggered, this, [this] { ItemLoopSingleClick(); });
+  ConnectCheckItem(ItemLoopLst, this, [this] { ItemLoopLstClick(); });
+  ConnectCheckItem(ItemLoopSel, this, [this] { ItemLoopSelClick(); });
+  ConnectCheckItem(ItemLoopSingle, this, [this] { ItemLoopSingleClick(); });
   connect(ItemAbout, &QAction::triggered, this, [this] { btnAboutAppClick(); });
   connect(ItemExit, &QAction::triggered, this, [this] { btnExitAppClick(); });
 
