@@ -104,6 +104,25 @@ void FollowVolume(TfrmMain& w) {
   if (to) w.tbSetVolume->SetPosition(*to);
 }
 
+// Starts the next track of list loop or loop selection. A file that cannot be played is passed
+// over without a message (the cursor has moved on already); an input/output failure of the
+// lyric lookup comes back as its text.
+std::string StartModeTrack(TfrmMain& w, const std::string& path, const std::string& name,
+                           const std::string& artist, const std::string& album) {
+  PlayerShared& s = w.State;
+  s.engine.StreamFree(s.CurrentStream);
+  s.CurrentStream = s.engine.StreamCreateFile(false, path, 0, 0, 0);
+  if (s.engine.ChannelPlay(s.CurrentStream, false)) {
+    s.PlayerState = psPlaying;
+    return w.AnnounceTrackQuiet(path, name, artist, album);
+  }
+  s.PlayerState = psStopped;
+  s.engine.ChannelStop(s.CurrentStream);
+  s.engine.StreamFree(s.CurrentStream);
+  s.CurrentStream = 0;
+  return {};
+}
+
 // Tick step 3: in list loop, a stopped player starts the row at LstIndex.
 std::string ListLoopStep(TfrmMain& w) {
   PlayerShared& s = w.State;
@@ -117,18 +136,7 @@ std::string ListLoopStep(TfrmMain& w) {
   SelectOnly(w, w.LstIndex);
   const std::string name = FileNamePart(row.path);
   ++w.LstIndex;
-  s.engine.StreamFree(s.CurrentStream);
-  s.CurrentStream = s.engine.StreamCreateFile(false, row.path, 0, 0, 0);
-  if (s.engine.ChannelPlay(s.CurrentStream, false)) {
-    s.PlayerState = psPlaying;
-    return w.AnnounceTrackQuiet(row.path, name, row.singer, row.album);
-  }
-  s.engine.StreamFree(s.CurrentStream);
-  s.CurrentStream = 0;
-  w.LyricLines.clear();
-  SetPlaceholder(w);
-  s.PlayerState = psStopped;
-  return {};
+  return StartModeTrack(w, row.path, name, row.singer, row.album);
 }
 
 // Tick step 4: in single loop, a stopped stream plays again from its start.
@@ -168,18 +176,7 @@ std::string LoopSelectionStep(TfrmMain& w) {
     }
     name = FileNamePart(path);
   }
-  s.engine.StreamFree(s.CurrentStream);
-  s.CurrentStream = s.engine.StreamCreateFile(false, path, 0, 0, 0);
-  std::string failure;
-  if (s.engine.ChannelPlay(s.CurrentStream, false)) {
-    s.PlayerState = psPlaying;
-    failure = w.AnnounceTrackQuiet(path, name, artist, album);
-  } else {
-    s.PlayerState = psStopped;
-    s.engine.ChannelStop(s.CurrentStream);
-    s.engine.StreamFree(s.CurrentStream);
-    s.CurrentStream = 0;
-  }
+  const std::string failure = StartModeTrack(w, path, name, artist, album);
   ++w.SelIndex;
   return failure;
 }
