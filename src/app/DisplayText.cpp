@@ -30,4 +30,8 @@ QString DisplayTagText(std::string_view bytes) {
 
 std::string LocalBytes(const QString& s) { return QFile::encodeName(s).toStdString(); }
 
+QString PathText(std::string_view bytes) {
+  return QFile::decodeName(QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
+}
+
 }  // namespace quillet

@@ -13,5 +13,8 @@ QString DisplayText(std::string_view bytes);
 QString DisplayTagText(std::string_view bytes);
 // A path or text typed or chosen in a widget, back to the locale's narrow bytes.
 std::string LocalBytes(const QString& s);
+// The other way: a path held as bytes, for a widget or a dialog (the locale's file-name decoding,
+// so LocalBytes gives the same bytes back).
+QString PathText(std::string_view bytes);
 
 }  // namespace quillet

@@ -40,10 +40,6 @@ constexpr int kSideWidth = 298;
 constexpr int kEndHeight = 215;
 
 // A path held as the locale's bytes, for a file dialog.
-QString PathText(const std::string& bytes) {
-  return QFile::decodeName(QByteArray::fromStdString(bytes));
-}
-
 // True when the text holds something other than blanks, control characters and line breaks
 // once its ends are trimmed.
 bool HasContent(const QString& text) {

@@ -19,10 +19,6 @@ namespace {
 constexpr const char* kStreamError = "不支持的文件格式：创建数据流时出现错误！";
 constexpr const char* kPlaylistFilter = "播放列表文件（*.pst）|*.pst";
 
-QString PathText(const std::string& bytes) {
-  return QFile::decodeName(QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
-}
-
 void SetPlaceholder(TfrmMain& w) {
   const QString placeholder = QString::fromUtf8(TfrmMain::kLyricPlaceholder);
   if (w.PanelLyric->text() != placeholder) w.PanelLyric->setText(placeholder);

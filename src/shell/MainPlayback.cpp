@@ -22,10 +22,6 @@ namespace {
 
 constexpr const char* kStreamError = "不支持的文件格式：创建数据流时出现错误！";
 
-QString PathText(const std::string& bytes) {
-  return QFile::decodeName(QByteArray(bytes.data(), static_cast<qsizetype>(bytes.size())));
-}
-
 void SetPlaceholder(TfrmMain& w) {
   const QString placeholder = QString::fromUtf8(TfrmMain::kLyricPlaceholder);
   if (w.PanelLyric->text() != placeholder) w.PanelLyric->setText(placeholder);
