@@ -39,7 +39,6 @@ constexpr char16_t kByteOrderMark = 0xFEFF;
 constexpr int kSideWidth = 298;
 constexpr int kEndHeight = 215;
 
-// A path held as the locale's bytes, for a file dialog.
 // True when the text holds something other than blanks, control characters and line breaks
 // once its ends are trimmed.
 bool HasContent(const QString& text) {
