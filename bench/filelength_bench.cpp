@@ -16,7 +16,7 @@
 #include <string>
 #include <vector>
 
-#include "player/TimeTexts.h"
+#include "playlist/TrackProbe.h"
 
 namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;

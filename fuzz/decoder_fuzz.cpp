@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "player/audio/AudioEngine.h"
-#include "player/audio/Decoder.h"
+#include "audio/AudioEngine.h"
+#include "audio/Decoder.h"
 
 using namespace quillet::audio;
 

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "player/audio/AudioEngine.h"
-#include "player/audio/ByteSource.h"
-#include "player/audio/Decoder.h"
+#include "audio/AudioEngine.h"
+#include "audio/ByteSource.h"
+#include "audio/Decoder.h"
 #include "support/fixtures/AudioFixtures.h"
 #include "support/fixtures/FileFixtures.h"
 

@@ -9,7 +9,7 @@
 #include <thread>
 #include <vector>
 
-#include "player/audio/AudioEngine.h"
+#include "audio/AudioEngine.h"
 #include "support/fixtures/AudioFixtures.h"
 #include "support/fixtures/FileFixtures.h"
 

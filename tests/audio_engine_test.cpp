@@ -8,7 +8,7 @@
 #include <string>
 #include <thread>
 
-#include "player/audio/AudioEngine.h"
+#include "audio/AudioEngine.h"
 #include "support/fixtures/AudioFixtures.h"
 #include "support/fixtures/FileFixtures.h"
 

@@ -5,7 +5,7 @@
 #include <QCheckBox>
 #include <QLineEdit>
 
-#include "support/ScriptedEngine.h"
+#include "support/PlayRig.h"
 
 namespace quillet::testing {
 namespace {

@@ -1,7 +1,7 @@
 // Turning stored bytes into shown text: UTF-8 when the bytes are UTF-8, else GB18030.
 #include <gtest/gtest.h>
 
-#include "app/DisplayText.h"
+#include "common/DisplayText.h"
 
 namespace quillet {
 namespace {

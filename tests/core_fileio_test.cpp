@@ -8,7 +8,7 @@
 #include <filesystem>
 #include <thread>
 
-#include "app/FileIo.h"
+#include "common/FileIo.h"
 #include "support/fixtures/FileFixtures.h"
 
 namespace quillet {

@@ -2,7 +2,7 @@
 // lyric strip shows for the header, a play second, or a track without lyric.
 #include <gtest/gtest.h>
 
-#include "app/Settings.h"
+#include "playlist/Settings.h"
 #include "lyrics/Lyrics.h"
 #include "support/fixtures/FileFixtures.h"
 

@@ -3,7 +3,7 @@
 
 #include <filesystem>
 
-#include "app/Settings.h"
+#include "playlist/Settings.h"
 #include "support/fixtures/FileFixtures.h"
 
 namespace quillet {

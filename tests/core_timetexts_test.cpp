@@ -8,6 +8,9 @@
 #include <cstdlib>
 #include <limits>
 
+#include "audio/AudioEngine.h"
+#include "playlist/TrackProbe.h"
+#include "support/ScriptedEngine.h"
 #include "support/fixtures/AudioFixtures.h"
 #include "support/fixtures/FileFixtures.h"
 
@@ -92,24 +95,13 @@ TEST(FileLengthText, Mp3sOfEveryKind) {
   EXPECT_EQ(FileLengthText(dir.File("a.mp3")), "");
 }
 
-// An engine whose length, position and conversion are whatever the test says.
-class ScriptedEngine : public AudioEngine {
- public:
-  std::uint64_t length = kNotAvailable;
-  std::uint64_t position = kNotAvailable;
-  double seconds_per_byte = 1.0 / 176400;
-
-  std::uint64_t ChannelGetLength(Handle) override { return length; }
-  std::uint64_t ChannelGetPosition(Handle) override { return position; }
-  double ChannelBytes2Seconds(Handle, std::uint64_t bytes) override {
-    return static_cast<double>(bytes) * seconds_per_byte;
-  }
-};
-
 TEST(StreamInfo, LengthFallsBackToOneSecondAndPositionToZero) {
-  ScriptedEngine engine;
-  engine.length = 176400 * 65;
-  engine.position = 176400 * 5 + 4;
+  testing::ScriptedEngine engine;
+  engine.AddFile("/a.wav", 65);
+  engine.nextHandle = 7;
+  ASSERT_EQ(engine.StreamCreateFile(false, "/a.wav", 0, 0, 0), 7u);
+  testing::ScriptedEngine::File& file = engine.Find(7)->file;
+  engine.At(7, 5 + 4 / 176400.0);
   // Handle 0 never asks the engine.
   EXPECT_EQ(StreamLengthInfo(engine, 0).text, "");
   EXPECT_EQ(StreamLengthInfo(engine, 0).seconds, 1.0);
@@ -121,23 +113,26 @@ TEST(StreamInfo, LengthFallsBackToOneSecondAndPositionToZero) {
   EXPECT_EQ(StreamPositionInfo(engine, 7).text, "00:05");
   EXPECT_NEAR(StreamPositionInfo(engine, 7).seconds, 5.0, 1e-4);
 
-  engine.length = engine.position = kNotAvailable;
+  file.lengthKnown = engine.positionKnown = false;
   EXPECT_EQ(StreamLengthInfo(engine, 7).text, "");
   EXPECT_EQ(StreamLengthInfo(engine, 7).seconds, 1.0);
   EXPECT_EQ(StreamPositionInfo(engine, 7).text, "");
   EXPECT_EQ(StreamPositionInfo(engine, 7).seconds, 0.0);
 
   // Not above 0 (an empty stream, the very start, a failed conversion).
-  engine.length = engine.position = 0;
+  file.lengthKnown = engine.positionKnown = true;
+  file.seconds = 0;
+  engine.At(7, 0);
   EXPECT_EQ(StreamLengthInfo(engine, 7).seconds, 1.0);
   EXPECT_EQ(StreamPositionInfo(engine, 7).text, "");
   EXPECT_EQ(StreamPositionInfo(engine, 7).seconds, 0.0);
-  engine.length = engine.position = 100;
-  engine.seconds_per_byte = -1;
+  file.seconds = 100 / 176400.0;
+  engine.At(7, 100 / 176400.0);
+  engine.secondsPerByte = -1;
   EXPECT_EQ(StreamLengthInfo(engine, 7).text, "");
   EXPECT_EQ(StreamLengthInfo(engine, 7).seconds, 1.0);
   EXPECT_EQ(StreamPositionInfo(engine, 7).seconds, 0.0);
-  engine.seconds_per_byte = std::nan("");
+  engine.secondsPerByte = std::nan("");
   EXPECT_EQ(StreamLengthInfo(engine, 7).seconds, 1.0);
   EXPECT_EQ(StreamPositionInfo(engine, 7).seconds, 0.0);
 }

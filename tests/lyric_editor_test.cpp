@@ -14,51 +14,26 @@
 
 #include "lyrics/Lyrics.h"
 #include "support/AppFixture.h"
+#include "support/ScriptedEngine.h"
 
 namespace quillet {
 namespace {
 
 using testing::AppFixture;
+using testing::ScriptedEngine;
 using testing::ReadBytes;
 using testing::WriteBytes;
 
-// An engine whose play position the test sets; pause and play are counted, nothing sounds.
-class ClockEngine : public audio::AudioEngine {
- public:
-  static constexpr double kBytesPerSecond = 44100.0 * 4;
-
-  double seconds = 0;
-  int pauses = 0;
-  int plays = 0;
-  bool lastRestart = true;
-  audio::Handle lastHandle = 0;
-
-  bool Init(int, std::uint32_t, std::uint32_t) override { return true; }
-  bool Free() override { return true; }
-  bool ChannelPause(audio::Handle h) override {
-    ++pauses;
-    lastHandle = h;
-    return true;
-  }
-  bool ChannelPlay(audio::Handle h, bool restart) override {
-    ++plays;
-    lastHandle = h;
-    lastRestart = restart;
-    return true;
-  }
-  std::uint64_t ChannelGetPosition(audio::Handle) override {
-    return static_cast<std::uint64_t>(seconds * kBytesPerSecond);
-  }
-  double ChannelBytes2Seconds(audio::Handle, std::uint64_t bytes) override {
-    return static_cast<double>(bytes) / kBytesPerSecond;
-  }
-};
-
 class LyricEditorTest : public ::testing::Test {
  protected:
-  LyricEditorTest() : app(Options(engine)) {}
+  // Stream 7 is the one the clock runs for: its position is the play time the test sets.
+  LyricEditorTest() : app(Options(engine)) {
+    engine.AddFile("/clock.wav", 3600);
+    engine.nextHandle = 7;
+    engine.StreamCreateFile(false, "/clock.wav", 0, 0, 0);
+  }
 
-  static AppFixture::Options Options(ClockEngine& e) {
+  static AppFixture::Options Options(ScriptedEngine& e) {
     AppFixture::Options o;
     o.engine = &e;
     return o;
@@ -89,7 +64,7 @@ class LyricEditorTest : public ::testing::Test {
   void Playing(double at) {
     app.state().CurrentStream = 7;
     app.state().PlayerState = psPlaying;
-    engine.seconds = at;
+    engine.At(7, at);
   }
 
   // Chooses `path` in the next file dialog.
@@ -115,7 +90,7 @@ class LyricEditorTest : public ::testing::Test {
     return bytes;
   }
 
-  ClockEngine engine;
+  ScriptedEngine engine;
   AppFixture app;
   testing::TempDir dir;
 };
@@ -130,7 +105,7 @@ TEST_F(LyricEditorTest, StampPausesAndPutsThePlayTimeInFrontOfTheCaretLine) {
   Playing(83.9);
   ed().btnInsertTagClick();
 
-  EXPECT_EQ(engine.pauses, 1);
+  EXPECT_EQ(engine.Count("pause "), 1);
   EXPECT_EQ(engine.lastHandle, 7u);
   EXPECT_EQ(app.state().PlayerState, psPaused);
   EXPECT_EQ(Text(), (Lines{"[TI:]", "first", "[01:23]second", "third"}));
@@ -149,7 +124,7 @@ TEST_F(LyricEditorTest, StampingTwicePutsTheNewerStampFirstAndUndoKeepsBoth) {
   Playing(12.4);
   ed().btnInsertTagClick();
   ed().btnTagPlayClick();
-  engine.seconds = 15.0;
+  engine.At(7, 15.0);
   ed().btnInsertTagClick();  // the caret is still on line 0
   EXPECT_EQ(Text(), (Lines{"[00:15][00:12]line typed"}));
 
@@ -171,7 +146,7 @@ TEST_F(LyricEditorTest, StampAtPositionZeroOrOnAnEmptyLine) {
   EXPECT_EQ(Text()[0], "[]a");
 
   ed().btnTagPlayClick();
-  engine.seconds = 61.0;
+  engine.At(7, 61.0);
   PutCaret(1);
   ed().btnInsertTagClick();
   EXPECT_EQ(Text(), (Lines{"[]a", "[01:01]", "b"}));
@@ -205,12 +180,12 @@ TEST_F(LyricEditorTest, StampDoesNothingUnlessPlaying) {
   for (TPlayerState s : {psStopped, psPaused, psSeeking}) {
     app.state().PlayerState = s;
     app.state().CurrentStream = 7;
-    engine.seconds = 30;
+    engine.At(7, 30);
     ed().btnInsertTagClick();
     EXPECT_EQ(Text(), (Lines{"x"})) << int(s);
     EXPECT_EQ(app.state().PlayerState, s);
   }
-  EXPECT_EQ(engine.pauses, 0);
+  EXPECT_EQ(engine.Count("pause "), 0);
   EXPECT_TRUE(app.dialogs().messages.empty());
 }
 
@@ -221,12 +196,12 @@ TEST_F(LyricEditorTest, ResumePlaysWithoutRestartOnlyFromAPause) {
     ed().btnTagPlayClick();
     EXPECT_EQ(app.state().PlayerState, s);
   }
-  EXPECT_EQ(engine.plays, 0);
+  EXPECT_EQ(engine.Count("play "), 0);
 
   // A pause made in the main window is resumed the same way.
   app.state().PlayerState = psPaused;
   ed().btnTagPlayClick();
-  EXPECT_EQ(engine.plays, 1);
+  EXPECT_EQ(engine.Count("play "), 1);
   EXPECT_FALSE(engine.lastRestart);
   EXPECT_EQ(engine.lastHandle, 7u);
   EXPECT_EQ(app.state().PlayerState, psPlaying);
@@ -238,7 +213,7 @@ TEST_F(LyricEditorTest, ResumeButtonFollowsThePauseAtEveryTick) {
   EXPECT_FALSE(ed().btnTagPlay->isEnabled());
   Playing(20.0);
   app.main().btnPauseClick();
-  EXPECT_EQ(engine.pauses, 1);
+  EXPECT_EQ(engine.Count("pause "), 1);
   ed().frmLyricTimerTimer();
   EXPECT_TRUE(ed().btnTagPlay->isEnabled());
   ed().btnTagPlay->click();

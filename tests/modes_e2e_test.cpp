@@ -6,7 +6,8 @@
 #include <chrono>
 #include <thread>
 
-#include "support/ScriptedEngine.h"
+#include "audio/AudioEngine.h"
+#include "support/PlayRig.h"
 #include "support/fixtures/AudioFixtures.h"
 
 namespace quillet::testing {

@@ -1,7 +1,7 @@
 // Saving the playlist to a .pst file and appending one, through the main window's commands.
 #include <gtest/gtest.h>
 
-#include "support/ScriptedEngine.h"
+#include "support/PlayRig.h"
 
 namespace quillet::testing {
 namespace {

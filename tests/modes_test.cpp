@@ -2,7 +2,7 @@
 // a scripted engine with ticks called by the test.
 #include <gtest/gtest.h>
 
-#include "support/ScriptedEngine.h"
+#include "support/PlayRig.h"
 
 namespace quillet::testing {
 namespace {

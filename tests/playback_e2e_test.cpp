@@ -7,7 +7,8 @@
 #include <thread>
 
 #include "player/TimeTexts.h"
-#include "support/ScriptedEngine.h"
+#include "audio/AudioEngine.h"
+#include "support/PlayRig.h"
 #include "support/fixtures/AudioFixtures.h"
 
 namespace quillet::testing {

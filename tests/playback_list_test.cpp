@@ -5,7 +5,7 @@
 #include <QProgressDialog>
 #include <QTimer>
 
-#include "support/ScriptedEngine.h"
+#include "support/PlayRig.h"
 #include "support/fixtures/AudioFixtures.h"
 
 namespace quillet::testing {

@@ -2,8 +2,8 @@
 // through the main window on a scripted engine with ticks called by the test.
 #include <gtest/gtest.h>
 
-#include "app/Settings.h"
-#include "support/ScriptedEngine.h"
+#include "playlist/Settings.h"
+#include "support/PlayRig.h"
 
 namespace quillet::testing {
 namespace {

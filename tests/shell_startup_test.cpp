@@ -10,8 +10,9 @@
 #include <QTest>
 #include <QUrl>
 
-#include "app/Settings.h"
+#include "playlist/Settings.h"
 #include "support/AppFixture.h"
+#include "support/ScriptedEngine.h"
 
 namespace quillet {
 namespace {
@@ -117,28 +118,15 @@ TEST(StartUp, WrongBackEndShowsItsMessageAndEndsBeforeAnythingElse) {
   EXPECT_FALSE(app.main().isVisible());
 }
 
-// An engine whose device cannot be opened.
-class NoDeviceEngine : public audio::AudioEngine {
- public:
-  bool Init(int device, std::uint32_t freq, std::uint32_t flags) override {
-    device_ = device;
-    freq_ = freq;
-    flags_ = flags;
-    SetErrorCode(audio::kErrDriver);
-    return false;
-  }
-  int device_ = 0;
-  std::uint32_t freq_ = 0, flags_ = 1;
-};
-
 TEST(StartUp, MissingSoundDeviceIsReportedWithItsCodeAndStartGoesOn) {
-  NoDeviceEngine engine;
+  testing::ScriptedEngine engine;
+  engine.initFails = audio::kErrDriver;
   AppFixture::Options o;
   o.engine = &engine;
   AppFixture app(o);
-  EXPECT_EQ(engine.device_, -1);
-  EXPECT_EQ(engine.freq_, 44100u);
-  EXPECT_EQ(engine.flags_, 0u);
+  EXPECT_EQ(engine.initDevice, -1);
+  EXPECT_EQ(engine.initFreq, 44100u);
+  EXPECT_EQ(engine.initFlags, 0u);
   ASSERT_TRUE(app.started());
   ASSERT_EQ(app.dialogs().messages.size(), 1u);
   const auto& box = app.dialogs().messages.front();
@@ -179,7 +167,7 @@ TEST(Closing, ExitFreesTheEngineAndStopsTheRefreshTimer) {
   EXPECT_TRUE(app.main().SelPaths.empty());
   // The device is released: a stream can no longer be opened.
   EXPECT_EQ(app.engine().StreamCreateFile(false, "/nonexistent.wav", 0, 0, 0), 0u);
-  EXPECT_EQ(audio::AudioEngine::ErrorGetCode(), audio::kErrInit);
+  EXPECT_EQ(app.engine().LastErrorCode(), audio::kErrInit);
 }
 
 TEST(MainWindow, FirstShowCentresTheWindow) {

@@ -12,7 +12,7 @@
 #include <memory>
 #include <string>
 
-#include "support/ScriptedEngine.h"
+#include "support/PlayRig.h"
 
 namespace quillet::testing {
 namespace {

@@ -15,7 +15,7 @@
 #include <string>
 #include <vector>
 
-#include "app/DisplayText.h"
+#include "common/DisplayText.h"
 #include "shell/TRzTrayIcon.h"
 
 namespace quillet {

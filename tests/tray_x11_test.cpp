@@ -24,7 +24,7 @@
 #include <thread>
 #include <vector>
 
-#include "support/ScriptedEngine.h"
+#include "support/PlayRig.h"
 
 namespace quillet::testing {
 namespace {

@@ -2,8 +2,8 @@
 
 #include <algorithm>
 
-#include "app/DisplayText.h"
-#include "app/Settings.h"
+#include "common/DisplayText.h"
+#include "playlist/Settings.h"
 #include "playlist/TrackProbe.h"
 
 namespace quillet {
@@ -140,14 +140,6 @@ std::string ShowLyricText(const std::vector<std::string>& lines, std::string_vie
     }
   }
   return text;
-}
-
-std::string TrimControl(std::string_view s) {
-  auto isControl = [](char c) { return static_cast<unsigned char>(c) <= 32; };
-  std::size_t b = 0, e = s.size();
-  while (b < e && isControl(s[b])) ++b;
-  while (e > b && isControl(s[e - 1])) --e;
-  return std::string(s.substr(b, e - b));
 }
 
 namespace {

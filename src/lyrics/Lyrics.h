@@ -5,7 +5,8 @@
 #include <string_view>
 #include <vector>
 
-#include "app/FileIo.h"
+#include "common/FileIo.h"
+#include "common/TextRules.h"
 
 namespace quillet {
 
@@ -32,9 +33,6 @@ inline constexpr const char* kHeaderInfoKey = "HeaderInfo";
 // result means: leave the strip as it is. The result is display text in UTF-8: the labels
 // ("标题：" ...) and the values, each value decoded from the file's bytes by DisplayText.
 std::string ShowLyricText(const std::vector<std::string>& lines, std::string_view key);
-
-// Removes characters of code 32 or below at both ends.
-std::string TrimControl(std::string_view s);
 
 // "歌曲：" name "    歌手：" artist "    专辑：" album, as UTF-8 display text. Each value is
 // trimmed, shown up to its first NUL (tag fields are NUL padded) and decoded by DisplayText.

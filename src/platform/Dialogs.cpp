@@ -3,9 +3,8 @@
 #include <QFileDialog>
 #include <QMessageBox>
 
-#include "app/DisplayText.h"
-#include "player/TimeTexts.h"
-#include "player/audio/AudioEngine.h"
+#include "common/DisplayText.h"
+#include "common/TextRules.h"
 
 namespace quillet {
 
@@ -90,10 +89,6 @@ void ShowErrorBox(Dialogs& dialogs, QWidget* owner, const std::string& versionTe
                   const std::string& failure) {
   dialogs.message(owner, DisplayText(versionText), DisplayText(failure), Dialogs::Icon::Error,
                   Dialogs::Buttons::Ok);
-}
-
-void ShowAudioError(Dialogs& dialogs, QWidget* owner, const std::string& message) {
-  ShowAudioError(dialogs, owner, message, audio::AudioEngine::ErrorGetCode());
 }
 
 void ShowAudioError(Dialogs& dialogs, QWidget* owner, const std::string& message, int code) {

@@ -62,9 +62,8 @@ inline constexpr const char* kMessageTitle = "Quillet";
 void ShowErrorBox(Dialogs& dialogs, QWidget* owner, const std::string& versionText,
                   const std::string& failure);
 
-// The audio error box: the message (UTF-8), a line break and the engine's last error code,
+// The audio error box: the message (UTF-8), a line break and the engine's error code,
 // titled "Quillet", information icon, OK.
-void ShowAudioError(Dialogs& dialogs, QWidget* owner, const std::string& message);
 void ShowAudioError(Dialogs& dialogs, QWidget* owner, const std::string& message, int code);
 
 // A notice titled "Quillet" with the information icon and OK; the text is UTF-8.

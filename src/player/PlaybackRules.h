@@ -9,7 +9,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/PlayerState.h"
+#include "common/PlayerState.h"
 
 namespace quillet {
 

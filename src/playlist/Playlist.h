@@ -6,7 +6,7 @@
 #include <string_view>
 #include <vector>
 
-#include "app/FileIo.h"
+#include "common/FileIo.h"
 
 namespace quillet {
 

@@ -26,6 +26,9 @@ Id3Tag ParseId3Trailer(std::string_view trailer);
 // The part after the last '/', extension kept; the whole path when there is no '/'.
 std::string FileNamePart(std::string_view path);
 
+// Length of an audio file as a time text, measured without decoding; empty when unknown.
+std::string FileLengthText(const std::string& path);
+
 // name, singer, album, FileLengthText(path), path. A path that is not a regular file gets
 // empty tag and length texts.
 PlaylistRow ProbeTrackRow(const std::string& path);

@@ -1,7 +1,16 @@
-#include "player/TimeTexts.h"
+#include "audio/AudioEngine.h"
+#include "common/TextRules.h"
 #include "playlist/TrackProbe.h"
 
 namespace quillet {
+
+std::string FileLengthText(const std::string& path) {
+  audio::FileProbe probe;
+  if (!audio::AudioEngine::ProbeFile(path, &probe)) return {};
+  if (probe.length == audio::kNotAvailable) return {};
+  if (!(probe.seconds > 0)) return {};
+  return TimeText(probe.seconds);
+}
 
 PlaylistRow ProbeTrackRow(const std::string& path) {
   PlaylistRow row;

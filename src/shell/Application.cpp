@@ -6,7 +6,6 @@
 #include <QTimer>
 #include <cstdio>
 
-#include "player/audio/AudioEngine.h"
 #include "shell/Look.h"
 #include "shell/TfrmAbout.h"
 #include "shell/TfrmConfig.h"
@@ -15,14 +14,19 @@
 
 namespace quillet {
 
-Windows CreateWindows(PlayerShared& state, Dialogs& dialogs, const StartHooks& hooks) {
+Windows CreateWindows(PlayerShared& state, PlaySession& session, Dialogs& dialogs,
+                      const StartHooks& hooks) {
   Windows w;
-  w.main = std::make_unique<TfrmMain>(state, dialogs);
+  w.main = std::make_unique<TfrmMain>(state, session, dialogs);
   if (hooks.backEndCheck) w.main->BackEndCheck = hooks.backEndCheck;
   if (hooks.endProcess) w.main->EndProcess = hooks.endProcess;
   if (!w.main->FormCreate()) return w;
   w.about = new TfrmAbout(state, w.main.get());
-  w.lyric = new TfrmLyric(state, dialogs, *w.main);
+  w.lyric = new TfrmLyric(state, session, dialogs, *w.main);
+  w.lyric->RestoreMain = [m = w.main.get()] {
+    m->CentreOnScreen();
+    m->ListViewLst->viewport()->update();
+  };
   w.config = new TfrmConfig(state, dialogs, w.main.get());
   w.main->frmAbout = w.about;
   w.main->frmLyric = w.lyric;
@@ -72,7 +76,7 @@ bool ScheduleScreenshots(Windows& w) {
 
 }  // namespace
 
-int RunApplication(int argc, char** argv) {
+int RunApplication(int argc, char** argv, audio::Engine& engine) {
   QApplication app(argc, argv);
   // The program lives on in the notification area with no window shown; only the exit command
   // ends it.
@@ -80,10 +84,10 @@ int RunApplication(int argc, char** argv) {
   QApplication::setWindowIcon(ApplicationIcon());
   InstallFontSubstitutes();
 
-  audio::AudioEngine engine;
-  PlayerShared state(engine);
+  PlayerShared state;
+  PlaySession session(state, engine);
   QtDialogs dialogs;
-  Windows windows = CreateWindows(state, dialogs);
+  Windows windows = CreateWindows(state, session, dialogs);
   if (windows.about == nullptr) return 1;
   windows.main->show();
   ScheduleScreenshots(windows);

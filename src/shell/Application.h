@@ -1,15 +1,20 @@
-// Program start: the application object, the engine, the shared state and the four windows,
-// created in their order; then the message loop.
+// Program start: the application object, the shared state, the playback layer over the engine
+// the program hands in, and the four windows, created in their order; then the message loop.
 #pragma once
 
 #include <functional>
 #include <memory>
 #include <string>
 
-#include "app/PlayerState.h"
+#include "common/PlayerState.h"
 #include "platform/Dialogs.h"
+#include "player/PlaySession.h"
 
 namespace quillet {
+
+namespace audio {
+class Engine;
+}
 
 class TfrmMain;
 class TfrmAbout;
@@ -34,8 +39,10 @@ struct StartHooks {
 // Creates the main window (running its creation step), then the About box, the lyric editor and
 // the settings dialog, which take their captions from the version text the first one has set.
 // When the back-end test fails, only the main window exists (and the process was told to end).
-Windows CreateWindows(PlayerShared& state, Dialogs& dialogs, const StartHooks& hooks = {});
+Windows CreateWindows(PlayerShared& state, PlaySession& session, Dialogs& dialogs,
+                      const StartHooks& hooks = {});
 
-int RunApplication(int argc, char** argv);
+// Runs the program on `engine` until the exit command.
+int RunApplication(int argc, char** argv, audio::Engine& engine);
 
 }  // namespace quillet

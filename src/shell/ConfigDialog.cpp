@@ -2,8 +2,8 @@
 #include <QCheckBox>
 #include <QLineEdit>
 
-#include "app/DisplayText.h"
-#include "app/Settings.h"
+#include "common/DisplayText.h"
+#include "playlist/Settings.h"
 #include "shell/TfrmConfig.h"
 
 namespace quillet {

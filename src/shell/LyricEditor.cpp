@@ -18,12 +18,10 @@
 #include <algorithm>
 #include <initializer_list>
 
-#include "app/DisplayText.h"
-#include "app/FileIo.h"
+#include "common/DisplayText.h"
+#include "common/FileIo.h"
 #include "lyrics/LyricEditText.h"
-#include "player/TimeTexts.h"
 #include "shell/TfrmLyric.h"
-#include "shell/TfrmMain.h"
 
 namespace quillet {
 
@@ -79,11 +77,9 @@ bool WindowsCanBePlaced() {
 
 void TfrmLyric::btnInsertTagClick() {
   const int k = CaretLine();
-  if (State.PlayerState != psPlaying) return;
-  State.engine.ChannelPause(State.CurrentStream);
-  State.PlayerState = psPaused;
-  const std::string time = StreamPositionInfo(State.engine, State.CurrentStream).text;
-  const QString stamp = QString::fromStdString(StampLine({}, time));
+  const std::optional<std::string> time = Session.PauseForStamp();
+  if (!time) return;
+  const QString stamp = QString::fromStdString(StampLine({}, *time));
 
   const QTextBlock line = MOLyric->document()->findBlockByNumber(k);
   if (!line.isValid()) return;
@@ -94,14 +90,11 @@ void TfrmLyric::btnInsertTagClick() {
 }
 
 void TfrmLyric::btnTagPlayClick() {
-  if (State.PlayerState != psPaused) return;
-  State.engine.ChannelPlay(State.CurrentStream, false);
-  State.PlayerState = psPlaying;
+  Session.ResumeFromStamp();
 }
 
 void TfrmLyric::btnCloseClick() {
-  Main.CentreOnScreen();
-  Main.ListViewLst->viewport()->update();
+  if (RestoreMain) RestoreMain();
   // Hidden, the editor has nothing to keep in place.
   frmLyricTimer->stop();
   close();

@@ -4,7 +4,7 @@
 #include <QMouseEvent>
 #include <algorithm>
 
-#include "app/DisplayText.h"
+#include "common/DisplayText.h"
 #include "shell/Look.h"
 
 namespace quillet {

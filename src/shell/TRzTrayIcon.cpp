@@ -12,7 +12,7 @@
 #include <QWidget>
 #include <algorithm>
 
-#include "app/DisplayText.h"
+#include "common/DisplayText.h"
 
 namespace quillet {
 

@@ -5,7 +5,7 @@
 #include <QLabel>
 #include <QPushButton>
 
-#include "app/DisplayText.h"
+#include "common/DisplayText.h"
 #include "shell/Look.h"
 #include "shell/TfcGroupBox.h"
 

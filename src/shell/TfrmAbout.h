@@ -3,7 +3,7 @@
 
 #include <QDialog>
 
-#include "app/PlayerState.h"
+#include "common/PlayerState.h"
 
 class QGroupBox;
 class QLabel;

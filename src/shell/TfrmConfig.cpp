@@ -6,7 +6,7 @@
 #include <QLineEdit>
 #include <QPushButton>
 
-#include "app/DisplayText.h"
+#include "common/DisplayText.h"
 #include "shell/Look.h"
 #include "shell/TfcGroupBox.h"
 

@@ -4,7 +4,7 @@
 #include <QDialog>
 #include <string>
 
-#include "app/PlayerState.h"
+#include "common/PlayerState.h"
 #include "platform/Dialogs.h"
 
 class QCheckBox;

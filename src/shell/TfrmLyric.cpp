@@ -6,17 +6,18 @@
 #include <QPushButton>
 #include <algorithm>
 
-#include "app/DisplayText.h"
+#include "common/DisplayText.h"
 #include "shell/Look.h"
 #include "shell/TfcGroupBox.h"
-#include "shell/TfrmMain.h"
 
 namespace quillet {
 
-TfrmLyric::TfrmLyric(PlayerShared& state, Dialogs& dialogs, TfrmMain& mainWindow)
+TfrmLyric::TfrmLyric(PlayerShared& state, PlaySession& session, Dialogs& dialogs,
+                     QWidget& mainWindow)
     : QWidget(&mainWindow, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                                Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
       State(state),
+      Session(session),
       Dlg(dialogs),
       Main(mainWindow) {
   setObjectName(QStringLiteral("frmLyric"));

@@ -7,18 +7,18 @@
 #include <QMenu>
 #include <QTimer>
 #include <QWidget>
+#include <functional>
 #include <vector>
 
-#include "app/PlayerState.h"
+#include "common/PlayerState.h"
 #include "platform/Dialogs.h"
+#include "player/PlaySession.h"
 
 class QGroupBox;
 class QPlainTextEdit;
 class QPushButton;
 
 namespace quillet {
-
-class TfrmMain;
 
 class TfrmLyric : public QWidget {
   Q_OBJECT
@@ -29,11 +29,16 @@ class TfrmLyric : public QWidget {
   static constexpr int kPanelHeight = 24;
   static constexpr int kTimerInterval = 150;
 
-  TfrmLyric(PlayerShared& state, Dialogs& dialogs, TfrmMain& mainWindow);
+  // `mainWindow` is the window the editor docks to and belongs to.
+  TfrmLyric(PlayerShared& state, PlaySession& session, Dialogs& dialogs, QWidget& mainWindow);
 
   PlayerShared& State;
+  PlaySession& Session;
   Dialogs& Dlg;
-  TfrmMain& Main;
+  QWidget& Main;
+  // What closing the editor with its button does to the main window (centres it, repaints its
+  // list); set by whoever creates the two.
+  std::function<void()> RestoreMain;
 
   QGroupBox* gbEditLyric;
   QPlainTextEdit* MOLyric;

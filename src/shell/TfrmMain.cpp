@@ -15,9 +15,8 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "app/DisplayText.h"
-#include "app/Settings.h"
-#include "player/audio/AudioEngine.h"
+#include "common/DisplayText.h"
+#include "playlist/Settings.h"
 #include "shell/Look.h"
 #include "shell/TfrmAbout.h"
 
@@ -53,17 +52,22 @@ QGroupBox* MakeGroupBox(QWidget* parent, const char* name, const char* caption, 
 
 }  // namespace
 
-TfrmMain::TfrmMain(PlayerShared& state, Dialogs& dialogs, QWidget* parent)
+TfrmMain::TfrmMain(PlayerShared& state, PlaySession& session, Dialogs& dialogs, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                           Qt::WindowCloseButtonHint),
       State(state),
+      Session(session),
       Dlg(dialogs),
-      BackEndCheck([](std::string* why) { return audio::AudioEngine::BackEndVersionOk(why); }),
+      BackEndCheck([&session](std::string* why) { return session.BackEndOk(why); }),
       EndProcess([] {
         std::fflush(nullptr);
         std::_Exit(EXIT_FAILURE);
-      }) {
+      }),
+      LyricLines(session.LyricLines),
+      SelPaths(session.SelPaths),
+      LstIndex(session.LstIndex),
+      SelIndex(session.SelIndex) {
   setObjectName(QStringLiteral("frmMain"));
   setWindowTitle(QStringLiteral("Quillet"));
   setWindowIcon(ApplicationIcon());
@@ -351,14 +355,11 @@ bool TfrmMain::FormCreate() {
     return false;
   }
   // 5. The sound device; without it the program runs on silently.
-  if (!State.engine.Init(-1, 44100, 0)) ShowAudioError(Dlg, this, "初始化音频错误！");
+  if (const std::optional<int> code = Session.OpenDevice()) {
+    ShowAudioError(Dlg, this, "初始化音频错误！", *code);
+  }
   // 6-7. The player state and the main window's own fields.
-  State.PlayerState = psStopped;
-  State.PlayMode = pmNone;
-  State.CurrentStream = 0;
-  LyricLines.clear();
-  SelPaths.clear();
-  LstIndex = -1;
+  Session.Reset();
   // 8. The lyric directory from the settings file.
   std::string dir;
   const IoResult io = ReadLyricDir(&dir);

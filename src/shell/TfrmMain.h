@@ -19,8 +19,9 @@
 #include <string>
 #include <vector>
 
-#include "app/PlayerState.h"
+#include "common/PlayerState.h"
 #include "platform/Dialogs.h"
+#include "player/PlaySession.h"
 #include "shell/PlaylistView.h"
 #include "shell/TRzTrayIcon.h"
 #include "shell/TfcGroupBox.h"
@@ -47,13 +48,15 @@ class TfrmMain : public QWidget {
   static constexpr int kClientHeight = 298;
   static constexpr int kShowTimerInterval = 150;
   // The lyric strip's text when no line is shown.
-  static constexpr const char* kLyricPlaceholder = "歌词显示区...";
+  static constexpr const char* kLyricPlaceholder = PlaySession::kLyricPlaceholder;
 
-  TfrmMain(PlayerShared& state, Dialogs& dialogs, QWidget* parent = nullptr);
+  TfrmMain(PlayerShared& state, PlaySession& session, Dialogs& dialogs, QWidget* parent = nullptr);
   ~TfrmMain() override;
 
   // ---- Shared state and services -------------------------------------------------------------
   PlayerShared& State;
+  // The playback layer: every command on the stream goes through it.
+  PlaySession& Session;
   Dialogs& Dlg;
   // The other three windows; set right after they are created.
   TfrmAbout* frmAbout = nullptr;
@@ -64,11 +67,11 @@ class TfrmMain : public QWidget {
   std::function<bool(std::string*)> BackEndCheck;
   std::function<void()> EndProcess;
 
-  // ---- Fields ----------------------------------------------------------------------------------
-  std::vector<std::string> LyricLines;  // lines of the playing track's lyric file, raw bytes
-  std::vector<std::string> SelPaths;    // the loop-selection snapshot of full paths
-  std::int32_t LstIndex = -1;
-  std::int32_t SelIndex = 0;
+  // ---- Fields (kept by the playback layer, named here as the handlers know them) -------------
+  std::vector<std::string>& LyricLines;  // lines of the playing track's lyric file, raw bytes
+  std::vector<std::string>& SelPaths;    // the loop-selection snapshot of full paths
+  std::int32_t& LstIndex;
+  std::int32_t& SelIndex;
 
   // ---- Components ------------------------------------------------------------------------------
   TfcGroupBox* GroupBoxAppContrls;
@@ -152,13 +155,11 @@ class TfrmMain : public QWidget {
   // ---- Playback (MainPlayback.cpp) -----------------------------------------------------------
   void AnnounceTrack(const std::string& path, const std::string& name, const std::string& artist,
                      const std::string& album);
-  // The same, but an input/output failure (settings or lyric file unreadable) is handed back as
-  // its text instead of being shown, so a command can finish its state changes first.
-  std::string AnnounceTrackQuiet(const std::string& path, const std::string& name,
-                                 const std::string& artist, const std::string& album);
-  // Stops and frees the current stream and starts the row's file from its beginning, as play and
-  // double-click do; a file that cannot be opened is reported with the stream error box.
-  void StartRowAfresh(const PlaylistRow& row);
+  // Shows what the playback layer returned: the lyric strip, the selection, the mode's check
+  // marks, then the boxes.
+  void ShowResult(const Shown& shown);
+  // The check marks of the three mode items: the play mode's only display.
+  void ShowPlayMode();
   void btnPlayClick();
   void btnPauseClick();
   void btnStopClick();

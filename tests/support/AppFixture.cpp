@@ -1,5 +1,7 @@
 #include "support/AppFixture.h"
 
+#include "audio/AudioEngine.h"
+
 namespace quillet::testing {
 
 AppFixture::AppFixture() : AppFixture(Options{}) {}
@@ -20,7 +22,9 @@ AppFixture::AppFixture(Options options) {
     ownEngine_ = std::make_unique<audio::AudioEngine>();
     engine_ = ownEngine_.get();
   }
-  state_ = std::make_unique<PlayerShared>(*engine_);
+  if (options.dialogs != nullptr) dialogs_ = options.dialogs;
+  state_ = std::make_unique<PlayerShared>();
+  session_ = std::make_unique<PlaySession>(*state_, *engine_);
 
   StartHooks hooks;
   if (options.backEndOk.has_value()) {
@@ -31,7 +35,7 @@ AppFixture::AppFixture(Options options) {
     };
   }
   hooks.endProcess = [this] { processEnded_ = true; };
-  windows_ = CreateWindows(*state_, dialogs_, hooks);
+  windows_ = CreateWindows(*state_, *session_, *dialogs_, hooks);
   if (!options.runTimer) windows_.main->ShowTimer->stop();
 }
 

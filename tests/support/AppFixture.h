@@ -1,7 +1,7 @@
 // The whole program without its message loop, for widget tests: an engine (the real one on the
-// dummy audio driver, or one the test supplies), the shared state, scripted dialogs and the four
-// windows created in their order, in a fresh working directory. Nothing is shown. Keep one
-// fixture with a real engine alive at a time: the engine holds the sound device.
+// dummy audio driver, or the scripted one), the shared state, the playback layer, scripted
+// dialogs and the four windows created in their order, in a fresh working directory. Nothing is
+// shown. Keep one fixture with a real engine alive at a time: the engine holds the sound device.
 #pragma once
 
 #include <functional>
@@ -9,8 +9,9 @@
 #include <optional>
 #include <string>
 
-#include "app/PlayerState.h"
-#include "player/audio/AudioEngine.h"
+#include "common/PlayerState.h"
+#include "audio/Engine.h"
+#include "player/PlaySession.h"
 #include "shell/Application.h"
 #include "shell/TfrmAbout.h"
 #include "shell/TfrmConfig.h"
@@ -25,7 +26,9 @@ class AppFixture {
  public:
   struct Options {
     // Not owned; must outlive the fixture. Null: a real engine owned by the fixture.
-    audio::AudioEngine* engine = nullptr;
+    audio::Engine* engine = nullptr;
+    // Not owned; must outlive the fixture. Null: scripted dialogs owned by the fixture.
+    ScriptedDialogs* dialogs = nullptr;
     // What the start-up back-end test answers (the real test when empty).
     std::optional<bool> backEndOk = true;
     // The working directory during the test; empty: a fresh temporary one.
@@ -42,9 +45,10 @@ class AppFixture {
   AppFixture(const AppFixture&) = delete;
   AppFixture& operator=(const AppFixture&) = delete;
 
-  audio::AudioEngine& engine() { return *engine_; }
+  audio::Engine& engine() { return *engine_; }
   PlayerShared& state() { return *state_; }
-  ScriptedDialogs& dialogs() { return dialogs_; }
+  PlaySession& session() { return *session_; }
+  ScriptedDialogs& dialogs() { return *dialogs_; }
   const std::string& workDir() const { return workDir_; }
 
   TfrmMain& main() { return *windows_.main; }
@@ -60,10 +64,12 @@ class AppFixture {
   std::unique_ptr<TempDir> tempDir_;
   std::string workDir_;
   std::unique_ptr<ScopedCurrentDir> cwd_;
-  std::unique_ptr<audio::AudioEngine> ownEngine_;
-  audio::AudioEngine* engine_ = nullptr;
+  std::unique_ptr<audio::Engine> ownEngine_;
+  audio::Engine* engine_ = nullptr;
   std::unique_ptr<PlayerShared> state_;
-  ScriptedDialogs dialogs_;
+  std::unique_ptr<PlaySession> session_;
+  ScriptedDialogs ownDialogs_;
+  ScriptedDialogs* dialogs_ = &ownDialogs_;
   bool processEnded_ = false;
   Windows windows_;
 };

@@ -1,30 +1,20 @@
-// An audio engine whose streams the test drives by hand (position, end, failures), and a rig
-// that starts the whole program on it in a fresh working directory, with dialogs that can run
-// code while a box is "open" (as the refresh timer can, behind a modal box).
+// The audio engine of the tests: its streams are driven by hand (position, end, failures), and
+// every call is logged. It stands in for the real engine wherever a test must own time; nothing
+// it does reaches a sound device.
 #pragma once
 
-#include <QItemSelectionModel>
-#include <functional>
+#include <cstdint>
 #include <map>
-#include <memory>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <vector>
 
-#include "app/PlayerState.h"
-#include "player/audio/AudioEngine.h"
-#include "playlist/TrackProbe.h"
-#include "shell/Application.h"
-#include "shell/TfrmAbout.h"
-#include "shell/TfrmConfig.h"
-#include "shell/TfrmLyric.h"
-#include "shell/TfrmMain.h"
-#include "support/ScriptedDialogs.h"
-#include "support/fixtures/FileFixtures.h"
+#include "audio/Engine.h"
 
 namespace quillet::testing {
 
-class ScriptedEngine : public audio::AudioEngine {
+class ScriptedEngine final : public audio::Engine {
  public:
   // 44100 Hz, 2 channels, 16 bits.
   static constexpr double kBytesPerSecond = 176400;
@@ -49,12 +39,32 @@ class ScriptedEngine : public audio::AudioEngine {
   int setVolumeCalls = 0;
   bool throwOnVolume = false;
   audio::Handle nextHandle = 100;
+  // Init fails with this code; what Init was asked for.
+  std::optional<int> initFails;
+  int initDevice = 0;
+  std::uint32_t initFreq = 0, initFlags = 0;
+  // The back-end check's answer.
+  bool backEndOk = true;
+  // Positions read as not available.
+  bool positionKnown = true;
+  // Seconds per byte for ChannelBytes2Seconds (a negative or NaN value scripts a broken one).
+  std::optional<double> secondsPerByte;
+  // The last handle played or paused and the last play's restart flag.
+  audio::Handle lastHandle = 0;
+  bool lastRestart = false;
 
   void AddFile(const std::string& path, double seconds = 180) { files[path].seconds = seconds; }
 
-  bool Init(int, std::uint32_t, std::uint32_t) override {
-    SetErrorCode(audio::kOk);
-    return true;
+  bool BackEndOk(std::string* why) override {
+    if (!backEndOk && why != nullptr) *why = "scripted back-end failure";
+    return backEndOk;
+  }
+  bool Init(int device, std::uint32_t freq, std::uint32_t flags) override {
+    initDevice = device;
+    initFreq = freq;
+    initFlags = flags;
+    if (initFails) return Fail(*initFails);
+    return Ok();
   }
   bool Free() override {
     streams.clear();
@@ -66,12 +76,12 @@ class ScriptedEngine : public audio::AudioEngine {
     calls.push_back("create " + path);
     auto f = files.find(path);
     if (f == files.end()) {
-      SetErrorCode(audio::kErrFileOpen);
+      error_ = audio::kErrFileOpen;
       return 0;
     }
     const audio::Handle h = nextHandle++;
     streams[h] = Stream{path, f->second};
-    SetErrorCode(audio::kOk);
+    error_ = audio::kOk;
     return h;
   }
   bool StreamFree(audio::Handle h) override {
@@ -80,6 +90,8 @@ class ScriptedEngine : public audio::AudioEngine {
   }
   bool ChannelPlay(audio::Handle h, bool restart) override {
     calls.push_back("play " + std::to_string(h));
+    lastHandle = h;
+    lastRestart = restart;
     Stream* s = Find(h);
     if (s == nullptr) return Fail(audio::kErrHandle);
     if (s->file.playFails) return Fail(audio::kErrUnknown);
@@ -89,6 +101,7 @@ class ScriptedEngine : public audio::AudioEngine {
   }
   bool ChannelPause(audio::Handle h) override {
     calls.push_back("pause " + std::to_string(h));
+    lastHandle = h;
     Stream* s = Find(h);
     if (s == nullptr) return Fail(audio::kErrHandle);
     if (s->st != St::Playing) return Fail(audio::kErrNotPlaying);
@@ -116,10 +129,11 @@ class ScriptedEngine : public audio::AudioEngine {
   }
   std::uint64_t ChannelGetPosition(audio::Handle h) override {
     Stream* s = Find(h);
-    return s == nullptr ? audio::kNotAvailable : Bytes(s->pos);
+    return s == nullptr || !positionKnown ? audio::kNotAvailable : Bytes(s->pos);
   }
   double ChannelBytes2Seconds(audio::Handle h, std::uint64_t bytes) override {
     if (Find(h) == nullptr || bytes == audio::kNotAvailable) return -1;
+    if (secondsPerByte) return static_cast<double>(bytes) * *secondsPerByte;
     return static_cast<double>(bytes) / kBytesPerSecond;
   }
   std::uint64_t ChannelSeconds2Bytes(audio::Handle h, double seconds) override {
@@ -144,6 +158,7 @@ class ScriptedEngine : public audio::AudioEngine {
     ++setVolumeCalls;
     return Ok();
   }
+  int LastErrorCode() override { return error_; }
 
   // Test controls.
   Stream* Find(audio::Handle h) {
@@ -167,108 +182,16 @@ class ScriptedEngine : public audio::AudioEngine {
   }
 
  private:
-  static bool Ok() {
-    SetErrorCode(audio::kOk);
+  bool Ok() {
+    error_ = audio::kOk;
     return true;
   }
-  static bool Fail(int code) {
-    SetErrorCode(code);
+  bool Fail(int code) {
+    error_ = code;
     return false;
   }
-};
-
-// Scripted dialogs that can run code once, while the next box is "open".
-class HookDialogs : public ScriptedDialogs {
- public:
-  std::function<void()> whileOpen;
-  Answer message(QWidget* owner, const QString& title, const QString& text, Icon icon,
-                 Buttons buttons) override {
-    if (whileOpen) {
-      auto f = std::move(whileOpen);
-      whileOpen = nullptr;
-      f();
-    }
-    return ScriptedDialogs::message(owner, title, text, icon, buttons);
-  }
-};
-
-// The program on a scripted engine (or a real one), started in a fresh working directory, the
-// refresh timer stopped so that ticks come from the test only.
-class PlayRig {
- public:
-  explicit PlayRig(audio::AudioEngine* engine = nullptr,
-                   const std::function<void(const std::string&)>& beforeStart = {})
-      : cwd_(dir_.path()) {
-    if (beforeStart) beforeStart(dir_.path());
-    if (engine == nullptr) {
-      own_ = std::make_unique<ScriptedEngine>();
-      engine = own_.get();
-    }
-    engine_ = engine;
-    state_ = std::make_unique<PlayerShared>(*engine);
-    StartHooks hooks;
-    hooks.backEndCheck = [](std::string*) { return true; };
-    hooks.endProcess = [] {};
-    windows_ = CreateWindows(*state_, dialogs, hooks);
-    windows_.main->ShowTimer->stop();
-  }
-  ~PlayRig() {
-    if (windows_.main) windows_.main->ShowTimer->stop();
-    windows_.main.reset();
-  }
-  PlayRig(const PlayRig&) = delete;
-  PlayRig& operator=(const PlayRig&) = delete;
-
-  HookDialogs dialogs;
-
-  TfrmMain& main() { return *windows_.main; }
-  TfrmConfig& config() { return *windows_.config; }
-  PlayerShared& state() { return *state_; }
-  // The scripted engine (only when the rig made it).
-  ScriptedEngine& engine() { return *own_; }
-  const std::string& dir() const { return dir_.path(); }
-  std::string File(const std::string& name) const { return dir_.File(name); }
-
-  // One refresh tick, called as the timer would; the timer is stopped again afterwards so the
-  // next tick also comes from the test.
-  void Tick(int n = 1) {
-    for (int i = 0; i < n; ++i) {
-      main().ShowTimerTimer();
-      main().ShowTimer->stop();
-    }
-  }
-  // A row as the probe would make it, without touching the disk.
-  void AddRow(const std::string& path, const std::string& length = "03:00",
-              const std::string& singer = {}, const std::string& album = {}) {
-    main().ListModel->Append(PlaylistRow{FileNamePart(path), singer, album, length, path});
-  }
-  // A scripted file and its row.
-  void AddTrack(const std::string& path, double seconds = 180) {
-    own_->AddFile(path, seconds);
-    AddRow(path);
-  }
-  void Select(const std::vector<int>& rows, int focused = -1) {
-    QItemSelectionModel* sm = main().ListViewLst->selectionModel();
-    sm->clearSelection();
-    for (int r : rows) {
-      sm->select(main().ListModel->index(r, 0),
-                 QItemSelectionModel::Select | QItemSelectionModel::Rows);
-    }
-    if (focused >= 0) {
-      sm->setCurrentIndex(main().ListModel->index(focused, 0), QItemSelectionModel::NoUpdate);
-    }
-  }
-  std::string Panel() { return main().PanelLyric->text().toStdString(); }
-  std::string Progress() { return main().GBPlayProgress->title().toStdString(); }
-  audio::Handle Current() { return state_->CurrentStream; }
-
- private:
-  TempDir dir_;
-  ScopedCurrentDir cwd_;
-  std::unique_ptr<ScriptedEngine> own_;
-  audio::AudioEngine* engine_ = nullptr;
-  std::unique_ptr<PlayerShared> state_;
-  Windows windows_;
+  int error_ = audio::kOk;
 };
 
 }  // namespace quillet::testing
+

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-#include "app/FileIo.h"
+#include "common/FileIo.h"
 
 namespace quillet {
 

@@ -1,8 +1,8 @@
-#include "app/Settings.h"
+#include "playlist/Settings.h"
 
 #include <algorithm>
 
-#include "lyrics/Lyrics.h"
+#include "common/TextRules.h"
 
 namespace quillet {
 

@@ -6,7 +6,7 @@
 // frame of any handed-out frame follows from the two rates. Every hand-out is stamped with the
 // time; a frame handed out at t is heard one device buffer later, so the position being heard
 // is interpolated from those stamps, and holds still once nothing more is handed out (pause).
-#include "player/audio/AudioEngine.h"
+#include "audio/AudioEngine.h"
 
 #include <SDL.h>
 
@@ -24,8 +24,8 @@
 #include <thread>
 #include <vector>
 
-#include "player/audio/ByteSource.h"
-#include "player/audio/Decoder.h"
+#include "audio/ByteSource.h"
+#include "audio/Decoder.h"
 
 namespace quillet::audio {
 
@@ -379,8 +379,6 @@ std::uint32_t AudioEngine::GetVersion() {
 }
 
 int AudioEngine::ErrorGetCode() { return t_error; }
-
-void AudioEngine::SetErrorCode(int code) { t_error = code; }
 
 bool AudioEngine::ProbeFile(const std::string& path, FileProbe* out) {
   int err = kOk;

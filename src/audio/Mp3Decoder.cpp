@@ -5,8 +5,8 @@
 #include <cstdio>
 #include <mutex>
 
-#include "player/audio/AudioEngine.h"
-#include "player/audio/Decoder.h"
+#include "audio/AudioEngine.h"
+#include "audio/Decoder.h"
 
 namespace quillet::audio {
 

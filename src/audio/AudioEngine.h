@@ -19,15 +19,12 @@
 #include <memory>
 #include <string>
 
+#include "audio/Engine.h"
+
 namespace quillet::audio {
 
-using Handle = std::uint32_t;  // 0 is never a live stream; handles are not reused
-inline constexpr std::uint64_t kNotAvailable = ~std::uint64_t{0};
 // What GetVersion returns: 1.0.
 inline constexpr std::uint32_t kEngineVersion = 0x01000000;
-
-// ChannelIsActive results; anything but kStopped counts as active.
-enum ActiveState : std::uint32_t { kStopped = 0, kPlaying = 1, kStalled = 2, kPaused = 3 };
 
 // What ProbeFile learns of a file without a device and without decoding its audio.
 struct FileProbe {
@@ -37,29 +34,11 @@ struct FileProbe {
   double seconds = 0;  // the exact length in seconds
 };
 
-enum ErrorCode : int {
-  kOk = 0,
-  kErrMemory = 1,
-  kErrFileOpen = 2,
-  kErrDriver = 3,
-  kErrHandle = 5,
-  kErrFormat = 6,
-  kErrPosition = 7,
-  kErrInit = 8,
-  kErrAlready = 14,
-  kErrIllegalParam = 20,
-  kErrDevice = 23,
-  kErrNotPlaying = 24,
-  kErrNotAvailable = 37,
-  kErrFileFormat = 41,
-  kErrUnknown = -1,
-};
-
-// The instance operations are virtual so that tests can script an engine where timing matters.
-class AudioEngine {
+// The engine on the system's sound output.
+class AudioEngine final : public Engine {
  public:
   AudioEngine();
-  virtual ~AudioEngine();
+  ~AudioEngine() override;
   AudioEngine(const AudioEngine&) = delete;
   AudioEngine& operator=(const AudioEngine&) = delete;
 
@@ -68,6 +47,7 @@ class AudioEngine {
   // True when the run-time SDL2, libmpg123 and libsndfile are at least the versions the program
   // was built with. `why` receives a short explanation when it is not.
   static bool BackEndVersionOk(std::string* why = nullptr);
+  bool BackEndOk(std::string* why) override { return BackEndVersionOk(why); }
 
   // Measures a file as StreamCreateFile would open it (exact MP3 lengths by a frame scan, other
   // formats from their headers), without the device. False with the code of StreamCreateFile.
@@ -77,44 +57,42 @@ class AudioEngine {
   // 44100; flags must be 0. False (with its code) when no device can be opened: 3 no driver,
   // 23 no such device or it cannot be opened, 14 already initialised. Free releases the device
   // and frees every stream still open.
-  virtual bool Init(int device, std::uint32_t freq, std::uint32_t flags);
-  virtual bool Free();
+  bool Init(int device, std::uint32_t freq, std::uint32_t flags) override;
+  bool Free() override;
 
   // Opens a file as a stream; 0 on failure (code 2, 41, 8 ...). With `mem`, `path` holds the
   // file's bytes instead of its path. [offset, offset + length) is the part used; length 0 is to
   // the end. flags must be 0. Needs a successful Init (code 8 otherwise). A file without any
   // audio (an empty file, a WAVE with no samples) is code 41.
-  virtual Handle StreamCreateFile(bool mem, const std::string& path, std::uint64_t offset,
-                                  std::uint64_t length, std::uint32_t flags);
-  virtual bool StreamFree(Handle h);
+  Handle StreamCreateFile(bool mem, const std::string& path, std::uint64_t offset,
+                                  std::uint64_t length, std::uint32_t flags) override;
+  bool StreamFree(Handle h) override;
 
   // Resumes from the current position; a stream that has played out starts again from 0, as
   // does any stream with `restart`.
-  virtual bool ChannelPlay(Handle h, bool restart);
-  virtual bool ChannelPause(Handle h);
-  virtual bool ChannelStop(Handle h);
+  bool ChannelPlay(Handle h, bool restart) override;
+  bool ChannelPause(Handle h) override;
+  bool ChannelStop(Handle h) override;
   // 0 never played, stopped, played out or invalid; non-zero while playing or paused.
-  virtual std::uint32_t ChannelIsActive(Handle h);
+  std::uint32_t ChannelIsActive(Handle h) override;
 
-  virtual std::uint64_t ChannelGetLength(Handle h);    // kNotAvailable when unknown
-  virtual std::uint64_t ChannelGetPosition(Handle h);  // the position being heard
+  std::uint64_t ChannelGetLength(Handle h) override;    // kNotAvailable when unknown
+  std::uint64_t ChannelGetPosition(Handle h) override;  // the position being heard
   // Exact inverses of each other at frame granularity; -1 and kNotAvailable on an error.
-  virtual double ChannelBytes2Seconds(Handle h, std::uint64_t bytes);
-  virtual std::uint64_t ChannelSeconds2Bytes(Handle h, double seconds);
+  double ChannelBytes2Seconds(Handle h, std::uint64_t bytes) override;
+  std::uint64_t ChannelSeconds2Bytes(Handle h, double seconds) override;
   // Lands on the frame that holds `bytes`; beyond the length is code 7. A stream that had played
   // out is stopped there, and the next ChannelPlay resumes from it.
-  virtual bool ChannelSetPosition(Handle h, std::uint64_t bytes);
+  bool ChannelSetPosition(Handle h, std::uint64_t bytes) override;
 
   // Output volume: left in the low 16 bits, right in the high 16 bits, each 0..65535. It starts
   // at full and scales what is played; it needs no device.
-  virtual std::uint32_t GetVolume();
-  virtual bool SetVolume(std::uint32_t packed);
+  std::uint32_t GetVolume() override;
+  bool SetVolume(std::uint32_t packed) override;
 
+  // The calling thread's last code.
   static int ErrorGetCode();
-
- protected:
-  // For engines that stand in for this one in tests: sets what ErrorGetCode reports.
-  static void SetErrorCode(int code);
+  int LastErrorCode() override { return ErrorGetCode(); }
 
  private:
   struct Impl;

@@ -1,4 +1,4 @@
-#include "app/FileIo.h"
+#include "common/FileIo.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "player/audio/AudioEngine.h"
+#include "audio/AudioEngine.h"
 
 #ifndef QUILLET_BUILT_MPG123_VERSION
 #error "QUILLET_BUILT_MPG123_VERSION must name the libmpg123 version built against"

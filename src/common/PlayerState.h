@@ -7,10 +7,6 @@
 
 namespace quillet {
 
-namespace audio {
-class AudioEngine;
-}
-
 enum TPlayerState : std::uint8_t {
   psStopped = 0,
   psPaused = 1,
@@ -28,10 +24,6 @@ enum TPlayMode : std::uint8_t {
 inline constexpr const char* kVersionText = "Quillet 06.12.15";
 
 struct PlayerShared {
-  explicit PlayerShared(audio::AudioEngine& eng) : engine(eng) {}
-
-  audio::AudioEngine& engine;
-
   std::string VersionText;  // set early in the main window's creation step
   std::uint32_t CurrentStream = 0;
   TPlayerState PlayerState = psStopped;

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "player/audio/ByteSource.h"
+#include "audio/ByteSource.h"
 
 namespace quillet::audio {
 

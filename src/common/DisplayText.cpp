@@ -1,4 +1,4 @@
-#include "app/DisplayText.h"
+#include "common/DisplayText.h"
 
 #include <QFile>
 #include <QStringDecoder>

@@ -1,4 +1,4 @@
-#include "player/audio/ByteSource.h"
+#include "audio/ByteSource.h"
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -10,7 +10,7 @@
 #include <cstring>
 #include <vector>
 
-#include "player/audio/AudioEngine.h"
+#include "audio/AudioEngine.h"
 
 namespace quillet::audio {
 

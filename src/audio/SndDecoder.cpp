@@ -3,8 +3,8 @@
 
 #include <cstdio>
 
-#include "player/audio/AudioEngine.h"
-#include "player/audio/Decoder.h"
+#include "audio/AudioEngine.h"
+#include "audio/Decoder.h"
 
 namespace quillet::audio {
 
