@@ -20,8 +20,8 @@ namespace quillet {
 namespace {
 
 using testing::AppFixture;
-using testing::ScriptedEngine;
 using testing::ReadBytes;
+using testing::ScriptedEngine;
 using testing::WriteBytes;
 
 class LyricEditorTest : public ::testing::Test {

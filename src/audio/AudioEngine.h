@@ -65,7 +65,7 @@ class AudioEngine final : public Engine {
   // the end. flags must be 0. Needs a successful Init (code 8 otherwise). A file without any
   // audio (an empty file, a WAVE with no samples) is code 41.
   Handle StreamCreateFile(bool mem, const std::string& path, std::uint64_t offset,
-                                  std::uint64_t length, std::uint32_t flags) override;
+                          std::uint64_t length, std::uint32_t flags) override;
   bool StreamFree(Handle h) override;
 
   // Resumes from the current position; a stream that has played out starts again from 0, as

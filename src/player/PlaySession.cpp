@@ -150,8 +150,8 @@ void PlaySession::EndForLoopStep(Shown* shown) {
 }
 
 // Previous or next with no play mode: starts the row `step` away from the selected one.
-void PlaySession::StepWithoutMode(const std::vector<PlaylistRow>& rows, int selectedRow,
-                                  int step, Shown* shown) {
+void PlaySession::StepWithoutMode(const std::vector<PlaylistRow>& rows, int selectedRow, int step,
+                                  Shown* shown) {
   shown->strip = std::string();
   LyricLines.clear();
   const int i = selectedRow;
@@ -360,8 +360,7 @@ void PlaySession::EndOfTrackStep(TickShown* t) {
   State.PlayerState = psStopped;
 }
 
-TickShown PlaySession::Tick(const std::vector<PlaylistRow>& rows, int selectedRow,
-                            int volumeBar) {
+TickShown PlaySession::Tick(const std::vector<PlaylistRow>& rows, int selectedRow, int volumeBar) {
   TickShown t;
   t.volumeBar = VolumeBarFollow(engine_.GetVolume(), volumeBar);
   AppendFailure(&t.failure, ListLoopStep(rows, &selectedRow, &t));

@@ -120,8 +120,7 @@ class PlaySession {
   void SwitchModeOff();
   void ShowLyric(const std::string& key, Shown* shown) const;
 
-  std::string ListLoopStep(const std::vector<PlaylistRow>& rows, int* selectedRow,
-                           TickShown* t);
+  std::string ListLoopStep(const std::vector<PlaylistRow>& rows, int* selectedRow, TickShown* t);
   void SingleLoopStep(TickShown* t);
   std::string LoopSelectionStep(TickShown* t);
   void ProgressStep(const std::vector<PlaylistRow>& rows, int selectedRow, TickShown* t);

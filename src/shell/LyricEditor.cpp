@@ -89,9 +89,7 @@ void TfrmLyric::btnInsertTagClick() {
   MOLyric->setTextCursor(cursor);
 }
 
-void TfrmLyric::btnTagPlayClick() {
-  Session.ResumeFromStamp();
-}
+void TfrmLyric::btnTagPlayClick() { Session.ResumeFromStamp(); }
 
 void TfrmLyric::btnCloseClick() {
   if (RestoreMain) RestoreMain();

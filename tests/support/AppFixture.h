@@ -9,8 +9,8 @@
 #include <optional>
 #include <string>
 
-#include "common/PlayerState.h"
 #include "audio/Engine.h"
+#include "common/PlayerState.h"
 #include "player/PlaySession.h"
 #include "shell/Application.h"
 #include "shell/TfrmAbout.h"

@@ -20,9 +20,9 @@ class ScriptedDialogs : public Dialogs {
     Buttons buttons;
   };
 
-  std::vector<Message> messages;          // every box shown, in order
-  std::deque<Answer> answers;             // for OK/Cancel boxes; empty: Ok
-  std::deque<FileResult> fileResults;     // for open and save dialogs; empty: cancelled
+  std::vector<Message> messages;       // every box shown, in order
+  std::deque<Answer> answers;          // for OK/Cancel boxes; empty: Ok
+  std::deque<FileResult> fileResults;  // for open and save dialogs; empty: cancelled
   std::deque<std::optional<QString>> folders;
   std::vector<FileRequest> fileRequests;  // every file dialog's set-up, in order
 

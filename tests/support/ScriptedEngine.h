@@ -49,6 +49,8 @@ class ScriptedEngine final : public audio::Engine {
   bool positionKnown = true;
   // Seconds per byte for ChannelBytes2Seconds (a negative or NaN value scripts a broken one).
   std::optional<double> secondsPerByte;
+  // How often the play position was read.
+  int positionReads = 0;
   // The last handle played or paused and the last play's restart flag.
   audio::Handle lastHandle = 0;
   bool lastRestart = false;
@@ -128,6 +130,7 @@ class ScriptedEngine final : public audio::Engine {
     return Bytes(s->file.seconds);
   }
   std::uint64_t ChannelGetPosition(audio::Handle h) override {
+    ++positionReads;
     Stream* s = Find(h);
     return s == nullptr || !positionKnown ? audio::kNotAvailable : Bytes(s->pos);
   }
@@ -194,4 +197,3 @@ class ScriptedEngine final : public audio::Engine {
 };
 
 }  // namespace quillet::testing
-

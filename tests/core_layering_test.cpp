@@ -1,0 +1,96 @@
+// The include graph of src/: every include runs down the layers, and no file reaches itself
+// through its includes. The build already refuses an include of a folder a target does not link;
+// this also holds the rules that linking alone cannot (the engine only through the playback
+// layer and the program) and catches loops inside a folder.
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <map>
+#include <regex>
+#include <set>
+#include <string>
+#include <vector>
+
+namespace {
+
+namespace fs = std::filesystem;
+
+// What each folder may include besides itself.
+const std::map<std::string, std::set<std::string>> kMayInclude = {
+    {"common", {}},
+    {"audio", {"common"}},
+    {"playlist", {"common", "audio"}},
+    {"lyrics", {"common", "playlist"}},
+    {"player", {"common", "audio", "playlist", "lyrics"}},
+    {"platform", {"common"}},
+    {"shell", {"common", "playlist", "lyrics", "player", "platform"}},
+    {"app", {"common", "audio", "playlist", "lyrics", "player", "platform", "shell"}},
+};
+
+struct Include {
+  std::string target;  // "folder/File.h"
+  int line;
+};
+
+std::vector<Include> QuotedIncludes(const fs::path& file) {
+  static const std::regex kInclude(R"re(^\s*#\s*include\s*"([^"]+)")re");
+  std::vector<Include> out;
+  std::ifstream in(file);
+  std::string text;
+  int n = 0;
+  while (std::getline(in, text)) {
+    ++n;
+    std::smatch m;
+    if (std::regex_search(text, m, kInclude)) out.push_back({m[1].str(), n});
+  }
+  return out;
+}
+
+TEST(Layering, IncludesRunDownTheLayersWithoutLoops) {
+  const fs::path src = fs::path(QUILLET_SOURCE_DIR) / "src";
+  std::map<std::string, std::vector<std::string>> graph;  // "folder/File" -> included files
+  int files = 0;
+  for (const auto& entry : fs::recursive_directory_iterator(src)) {
+    const std::string ext = entry.path().extension().string();
+    if (!entry.is_regular_file() || (ext != ".h" && ext != ".cpp")) continue;
+    ++files;
+    const std::string rel = fs::relative(entry.path(), src).generic_string();
+    const std::string folder = rel.substr(0, rel.find('/'));
+    const auto allowed = kMayInclude.find(folder);
+    ASSERT_NE(allowed, kMayInclude.end()) << "a folder with no place in the layers: " << folder;
+    std::vector<std::string>& edges = graph[rel];
+    for (const Include& inc : QuotedIncludes(entry.path())) {
+      const std::string to = inc.target.substr(0, inc.target.find('/'));
+      EXPECT_TRUE(to == folder || allowed->second.count(to) > 0)
+          << rel << ":" << inc.line << " includes " << inc.target;
+      edges.push_back(inc.target);
+    }
+  }
+  EXPECT_GT(files, 40);
+
+  // A depth-first walk; a file met again while it is still open closes a loop.
+  std::map<std::string, int> mark;  // 1 open, 2 done
+  std::vector<std::string> stack;
+  std::function<void(const std::string&)> visit = [&](const std::string& f) {
+    mark[f] = 1;
+    stack.push_back(f);
+    for (const std::string& to : graph[f]) {
+      if (mark[to] == 1) {
+        std::string loop;
+        for (const std::string& s : stack) loop += s + " -> ";
+        ADD_FAILURE() << "include loop: " << loop << to;
+      } else if (mark[to] == 0 && graph.count(to) > 0) {
+        visit(to);
+      }
+    }
+    stack.pop_back();
+    mark[f] = 2;
+  };
+  for (const auto& [f, edges] : graph) {
+    if (mark[f] == 0) visit(f);
+  }
+}
+
+}  // namespace
