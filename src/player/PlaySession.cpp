@@ -81,10 +81,21 @@ Shown PlaySession::Announce(const std::string& path, const std::string& name,
 
 // ---- Commands ----------------------------------------------------------------------------------
 
-void PlaySession::StartRowAfresh(const PlaylistRow& r, Shown* shown) {
+// The one stream is replaced: the old handle is freed (whatever it was) and the file opened.
+void PlaySession::OpenStream(const std::string& path) {
+  engine_.StreamFree(State.CurrentStream);
+  State.CurrentStream = engine_.StreamCreateFile(false, path, 0, 0, 0);
+}
+
+void PlaySession::CloseStream() {
   engine_.ChannelStop(State.CurrentStream);
   engine_.StreamFree(State.CurrentStream);
-  State.CurrentStream = engine_.StreamCreateFile(false, r.path, 0, 0, 0);
+  State.CurrentStream = 0;
+}
+
+void PlaySession::StartRowAfresh(const PlaylistRow& r, Shown* shown) {
+  engine_.ChannelStop(State.CurrentStream);
+  OpenStream(r.path);
   if (State.CurrentStream != 0) {
     const Shown announced = Announce(r.path, FileNamePart(r.path), r.singer, r.album);
     if (announced.strip) shown->strip = announced.strip;
@@ -130,9 +141,7 @@ void PlaySession::Pause() {
 Shown PlaySession::Stop() {
   Shown shown;
   if (State.CurrentStream == 0) return shown;
-  engine_.ChannelStop(State.CurrentStream);
-  engine_.StreamFree(State.CurrentStream);
-  State.CurrentStream = 0;
+  CloseStream();
   LyricLines.clear();
   shown.strip = std::string();
   State.PlayerState = psStopped;
@@ -158,8 +167,7 @@ void PlaySession::StepWithoutMode(const std::vector<PlaylistRow>& rows, int sele
   const int target = i + step;
   if (i < 0 || target < 0 || target >= std::ssize(rows) || State.PlayerState != psPlaying) return;
   const PlaylistRow& row = rows[static_cast<std::size_t>(target)];
-  engine_.StreamFree(State.CurrentStream);
-  State.CurrentStream = engine_.StreamCreateFile(false, row.path, 0, 0, 0);
+  OpenStream(row.path);
   if (State.CurrentStream == 0) {
     // The state stays playing with no stream; the next tick finds that and stops.
     shown->streamError = engine_.LastErrorCode();
@@ -218,9 +226,7 @@ Shown PlaySession::Next(const std::vector<PlaylistRow>& rows, int selectedRow) {
 void PlaySession::SwitchModeOff() {
   State.PlayerState = psStopped;
   State.PlayMode = pmNone;
-  engine_.ChannelStop(State.CurrentStream);
-  engine_.StreamFree(State.CurrentStream);
-  State.CurrentStream = 0;
+  CloseStream();
 }
 
 void PlaySession::SwitchLoopList(bool checked, int selectedRow) {
@@ -259,8 +265,7 @@ void PlaySession::SwitchLoopSingle(bool checked) {
 std::string PlaySession::StartModeTrack(const std::string& path, const std::string& name,
                                         const std::string& artist, const std::string& album,
                                         Shown* shown) {
-  engine_.StreamFree(State.CurrentStream);
-  State.CurrentStream = engine_.StreamCreateFile(false, path, 0, 0, 0);
+  OpenStream(path);
   if (engine_.ChannelPlay(State.CurrentStream, false)) {
     State.PlayerState = psPlaying;
     Shown announced = Announce(path, name, artist, album);
@@ -268,9 +273,7 @@ std::string PlaySession::StartModeTrack(const std::string& path, const std::stri
     return announced.failure;
   }
   State.PlayerState = psStopped;
-  engine_.ChannelStop(State.CurrentStream);
-  engine_.StreamFree(State.CurrentStream);
-  State.CurrentStream = 0;
+  CloseStream();
   return {};
 }
 

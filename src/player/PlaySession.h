@@ -111,6 +111,10 @@ class PlaySession {
   void ResumeFromStamp();
 
  private:
+  // Frees the open stream and opens `path` in its place (0 when it cannot be opened).
+  void OpenStream(const std::string& path);
+  // Stops and frees the open stream; no stream is open afterwards.
+  void CloseStream();
   void StartRowAfresh(const PlaylistRow& row, Shown* shown);
   std::string StartModeTrack(const std::string& path, const std::string& name,
                              const std::string& artist, const std::string& album, Shown* shown);
