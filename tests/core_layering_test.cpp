@@ -8,7 +8,6 @@
 #include <fstream>
 #include <functional>
 #include <map>
-#include <regex>
 #include <set>
 #include <string>
 #include <vector>
@@ -35,15 +34,21 @@ struct Include {
 };
 
 std::vector<Include> QuotedIncludes(const fs::path& file) {
-  static const std::regex kInclude(R"re(^\s*#\s*include\s*"([^"]+)")re");
   std::vector<Include> out;
   std::ifstream in(file);
   std::string text;
   int n = 0;
   while (std::getline(in, text)) {
     ++n;
-    std::smatch m;
-    if (std::regex_search(text, m, kInclude)) out.push_back({m[1].str(), n});
+    // #include "folder/File.h", blanks allowed around the '#'.
+    std::size_t i = text.find_first_not_of(" \t");
+    if (i == std::string::npos || text[i] != '#') continue;
+    i = text.find_first_not_of(" \t", i + 1);
+    if (i == std::string::npos || text.compare(i, 7, "include") != 0) continue;
+    const std::size_t open = text.find('"', i + 7);
+    const std::size_t close = open == std::string::npos ? open : text.find('"', open + 1);
+    if (close == std::string::npos) continue;
+    out.push_back({text.substr(open + 1, close - open - 1), n});
   }
   return out;
 }
