@@ -47,7 +47,12 @@ SingleInstance::SingleInstance(const QDBusConnection& bus, QObject* parent)
     : QObject(parent), bus_(bus), exported_(new ApplicationInterface(*this)) {}
 
 SingleInstance::~SingleInstance() {
-  if (objectRegistered_) bus_.unregisterObject(ObjectPath());
+  if (!objectRegistered_) return;
+  bus_.unregisterObject(ObjectPath());
+  // Owned only while the object was there; a later start then takes the name itself.
+  if (QDBusConnectionInterface* busInterface = bus_.interface()) {
+    busInterface->unregisterService(QString::fromLatin1(kAppId));
+  }
 }
 
 QString SingleInstance::ObjectPath() {
