@@ -21,7 +21,9 @@ void Warn(const QString& text) { std::fprintf(stderr, "quillet: %s\n", qPrintabl
 }  // namespace
 
 ApplicationInterface::ApplicationInterface(SingleInstance& owner)
-    : QObject(&owner), owner_(owner) {}
+    : QObject(&owner), owner_(owner) {
+  setObjectName(QStringLiteral("ApplicationInterface"));
+}
 
 void ApplicationInterface::Activate(const QVariantMap&) { owner_.Received({}); }
 
@@ -44,7 +46,9 @@ void ApplicationInterface::ActivateAction(const QString&, const QVariantList&, c
 }
 
 SingleInstance::SingleInstance(const QDBusConnection& bus, QObject* parent)
-    : QObject(parent), bus_(bus), exported_(new ApplicationInterface(*this)) {}
+    : QObject(parent), bus_(bus), exported_(new ApplicationInterface(*this)) {
+  setObjectName(QStringLiteral("SingleInstance"));
+}
 
 SingleInstance::~SingleInstance() {
   if (!objectRegistered_) return;

@@ -20,6 +20,7 @@ void Report(const IoResult& io) {
 }  // namespace
 
 VolumeMemory::VolumeMemory(TfrmMain& main, int restMs) : QObject(&main), main_(main) {
+  setObjectName(QStringLiteral("VolumeMemory"));
   int position = kMaxVolume;
   bool found = false;
   const IoResult io = ReadVolume(&position, &found);
