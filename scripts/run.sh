@@ -2,7 +2,7 @@
 # Sets up, builds and starts the player. Without a display it starts on a virtual one (Xvfb).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-scripts/setup.sh -DQUILLET_TESTS=OFF -DQUILLET_BENCH=OFF
+scripts/setup.sh --run -DQUILLET_TESTS=OFF -DQUILLET_BENCH=OFF
 BUILD_DIR="${BUILD_DIR:-build}"
 if [ -z "${DISPLAY:-}" ] && [ -z "${WAYLAND_DISPLAY:-}" ]; then
   echo "No display found: starting Quillet on a virtual X display (Xvfb)."

@@ -1,19 +1,31 @@
 #!/usr/bin/env bash
 # Installs what Quillet needs on Debian 12 (only what is missing), then configures and builds.
-# Usage: scripts/setup.sh [extra cmake arguments]
-# BUILD_DIR (default: build) picks the build folder.
+# Usage: scripts/setup.sh [--run] [extra cmake arguments]
+# --run installs only what building and running need; without it, the test, packaging and fuzz
+# tools too. BUILD_DIR (default: build) picks the build folder.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
+# Building and running (Xvfb stands in for a missing display; the Chinese texts of the toolkit
+# and the Kai face are needed at run time).
 PACKAGES=(
   build-essential cmake ninja-build pkg-config
-  qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-qpa-plugins
+  qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-qpa-plugins qt6-translations-l10n
   libmpg123-dev libsndfile1-dev libsdl2-dev
-  libgtest-dev libgmock-dev libbenchmark-dev
-  xvfb xauth x11-utils trayer fonts-arphic-ukai
-  lame sox
-  clang libclang-rt-14-dev
+  xvfb xauth fonts-arphic-ukai
 )
+if [ "${1:-}" = "--run" ]; then
+  shift
+else
+  # Tests (a real X display with a tray host, generated audio, a private session bus, the
+  # desktop-entry and metainfo validators, the .deb tools), benchmarks and fuzzing.
+  PACKAGES+=(
+    libgtest-dev libgmock-dev libbenchmark-dev
+    x11-utils trayer lame sox dbus-daemon
+    desktop-file-utils appstream dpkg-dev file
+    clang libclang-rt-14-dev
+  )
+fi
 
 missing=()
 for p in "${PACKAGES[@]}"; do

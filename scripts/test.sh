@@ -3,7 +3,8 @@
 # SANITIZE=address,undefined runs the suite in a sanitizer build (folder build-sanitize).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-extra=()
+# Warnings are errors here (and in CI), not in a plain build.
+extra=(-DQUILLET_WERROR=ON)
 ctest_extra=()
 if [ -n "${SANITIZE:-}" ]; then
   export BUILD_DIR="${BUILD_DIR:-build-sanitize}"

@@ -1,5 +1,7 @@
 #include "player/PlaySession.h"
 
+#include <algorithm>
+
 #include "audio/Engine.h"
 #include "common/FileIo.h"
 #include "lyrics/Lyrics.h"
@@ -408,6 +410,11 @@ void PlaySession::EndSeek(int barSeconds) {
 
 void PlaySession::SetVolumeFromBar(int barPosition) {
   engine_.SetVolume(PackedVolume(barPosition));
+}
+
+int PlaySession::OutputVolume() {
+  const std::uint32_t packed = engine_.GetVolume();
+  return static_cast<int>(std::max(packed & 0xFFFFu, packed >> 16));
 }
 
 std::optional<std::string> PlaySession::PauseForStamp() {

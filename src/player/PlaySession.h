@@ -105,6 +105,8 @@ class PlaySession {
   SeekShown SeekPreview(int barSeconds);
   void EndSeek(int barSeconds);
   void SetVolumeFromBar(int barPosition);
+  // The output volume as the volume bar shows it: the louder channel, 0..65535.
+  int OutputVolume();
   // Pauses what plays and gives the play time as a minutes:seconds text; nothing unless playing.
   std::optional<std::string> PauseForStamp();
   // Resumes a pause.

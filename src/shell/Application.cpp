@@ -1,16 +1,27 @@
 #include "shell/Application.h"
 
 #include <QApplication>
+#include <QDBusConnection>
 #include <QFile>
 #include <QItemSelectionModel>
 #include <QTimer>
 #include <cstdio>
+#include <optional>
+#include <string>
+#include <vector>
 
+#include "common/AppId.h"
+#include "common/CommandLine.h"
+#include "common/FileIo.h"
+#include "platform/QtTranslations.h"
+#include "platform/SingleInstance.h"
+#include "shell/DesktopStart.h"
 #include "shell/Look.h"
 #include "shell/TfrmAbout.h"
 #include "shell/TfrmConfig.h"
 #include "shell/TfrmLyric.h"
 #include "shell/TfrmMain.h"
+#include "shell/VolumeMemory.h"
 
 namespace quillet {
 
@@ -77,7 +88,25 @@ bool ScheduleScreenshots(Windows& w) {
 }  // namespace
 
 int RunApplication(int argc, char** argv, audio::Engine& engine) {
-  QApplication app(argc, argv);
+  // The command line is answered before the application object exists: --help needs no display.
+  CommandLine commandLine = ParseCommandLine(argc, argv, CurrentDirectory());
+  if (const std::optional<int> code = AnswerCommandLine(commandLine)) return *code;
+  const std::vector<std::string> files = ExistingFiles(commandLine.files);
+  int toolkitArgc = static_cast<int>(commandLine.toolkitArgs.size()) - 1;
+  QApplication app(toolkitArgc, commandLine.toolkitArgs.data());
+  QGuiApplication::setDesktopFileName(QString::fromLatin1(kAppId));
+  std::string noCatalogue;
+  if (!InstallQtTranslations(app, &noCatalogue)) {
+    std::fprintf(stderr, "quillet: %s\n", noCatalogue.c_str());
+  }
+  SingleInstance instance(QDBusConnection::sessionBus());
+  if (instance.Claim() == SingleInstance::Role::Second) {
+    std::string why;
+    if (instance.HandOff(files, &why)) return 0;
+    std::fprintf(stderr, "quillet: the running Quillet did not answer (%s); starting another\n",
+                 why.c_str());
+  }
+  if (commandLine.fromDesktopEntry) EnterConfigHome();
   // The program lives on in the notification area with no window shown; only the exit command
   // ends it.
   QApplication::setQuitOnLastWindowClosed(false);
@@ -89,7 +118,13 @@ int RunApplication(int argc, char** argv, audio::Engine& engine) {
   QtDialogs dialogs;
   Windows windows = CreateWindows(state, session, dialogs);
   if (windows.about == nullptr) return 1;
+  new VolumeMemory(*windows.main);  // owned by the main window
+  ReceiveHandedFiles(instance, *windows.main);
   windows.main->show();
+  if (!files.empty()) {
+    QTimer::singleShot(0, windows.main.get(),
+                       [&windows, &files] { windows.main->OpenFiles(files); });
+  }
   ScheduleScreenshots(windows);
   const int code = app.exec();
   windows.main.reset();

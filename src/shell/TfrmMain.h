@@ -183,6 +183,12 @@ class TfrmMain : public QWidget {
   void ListViewLstSelectItem(int row, bool selected);
   void PopupMenuContrlsPopup();
 
+  // ---- Files named on the command line or handed over by a later start (MainOpen.cpp) ------
+  // Adds the files as rows, in order, as the add command does, then selects the first new row
+  // and starts it as a double-click on it does. Nothing happens before start-up is done or
+  // after exit.
+  void OpenFiles(const std::vector<std::string>& paths);
+
   // ---- Play modes and playlist files (MainModes.cpp) ----------------------------------------
   void ListViewLstDblClick();
   void btnPrevClick();

@@ -1,0 +1,61 @@
+#!/usr/bin/env bash
+# Builds the .deb with CPack and checks its control fields (the Depends worked out from the
+# libraries the program links, plus the packages it needs without linking) and its file list,
+# then lets apt resolve it as `apt-get install ./quillet_*.deb` would (a simulation).
+# Usage: package_test.sh BUILD_DIR APP_ID VERSION
+set -euo pipefail
+build=$1 id=$2 version=$3
+for tool in cpack dpkg-deb dpkg-shlibdeps file apt-get; do
+  if ! command -v "$tool" >/dev/null; then
+    echo "SKIP: $tool is missing (scripts/test.sh installs it)"
+    exit 77
+  fi
+done
+tmp=$(mktemp -d)
+trap 'rm -rf "$tmp"' EXIT
+fail() { echo "FAIL: $*"; exit 1; }
+
+cpack --config "$build/CPackConfig.cmake" -B "$tmp" >"$tmp/cpack.log" 2>&1 || {
+  cat "$tmp/cpack.log"
+  fail "cpack"
+}
+arch=$(dpkg --print-architecture)
+deb="$tmp/quillet_${version}_${arch}.deb"
+[ -f "$deb" ] || fail "no $deb"
+echo "== control"
+dpkg-deb -f "$deb" | tee "$tmp/control"
+[ "$(dpkg-deb -f "$deb" Package)" = quillet ] || fail Package
+[ "$(dpkg-deb -f "$deb" Version)" = "$version" ] || fail Version
+[ "$(dpkg-deb -f "$deb" Architecture)" = "$arch" ] || fail Architecture
+[ -n "$(dpkg-deb -f "$deb" Maintainer)" ] || fail Maintainer
+depends=$(dpkg-deb -f "$deb" Depends)
+# From dpkg-shlibdeps: versioned entries for each library linked.
+for lib in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6 libqt6dbus6 libmpg123-0 \
+  libsndfile1 libsdl2-2.0-0; do
+  [[ ", $depends" == *", $lib (>= "* ]] || fail "Depends lacks $lib (>= ...)"
+done
+# Needed without being linked.
+for pkg in libqt6svg6 qt6-translations-l10n fonts-arphic-ukai; do
+  [[ ", $depends," == *", $pkg,"* ]] || fail "Depends lacks $pkg"
+done
+
+echo "== files"
+dpkg-deb -c "$deb" | awk '{print $NF}' | grep -v '/$' | sort | tee "$tmp/files"
+{
+  echo "./usr/bin/quillet"
+  echo "./usr/share/applications/$id.desktop"
+  for size in 128 16 24 256 32 48 64; do
+    echo "./usr/share/icons/hicolor/${size}x${size}/apps/$id.png"
+  done
+  echo "./usr/share/icons/hicolor/scalable/apps/$id.svg"
+  echo "./usr/share/metainfo/$id.metainfo.xml"
+} | sort >"$tmp/expected"
+diff -u "$tmp/expected" "$tmp/files" || fail "package files differ"
+dpkg-deb -x "$deb" "$tmp/root"
+file "$tmp/root/usr/bin/quillet" | grep -q "stripped" || fail "program not stripped"
+file "$tmp/root/usr/bin/quillet" | grep -q "not stripped" && fail "program not stripped"
+
+echo "== apt-get install --simulate ./$(basename "$deb")"
+(cd "$tmp" && apt-get install --simulate --no-install-recommends "./$(basename "$deb")") ||
+  fail "apt cannot install the package"
+echo "PASS"
