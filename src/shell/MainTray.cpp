@@ -34,8 +34,9 @@ void TfrmMain::HideProgram() {
     showMinimized();
     return;
   }
-  // A box open over the window (hidden from the tray menu, which it does not block) is closed
-  // as its own close button would: nothing of it stays on screen without its window.
+  // The tray menu can hide the window while a box is open over it (the box does not block the
+  // menu): the box is closed as its own close button would close it, so that nothing of it stays
+  // on screen without its window.
   if (frmAbout != nullptr && frmAbout->isVisible()) frmAbout->btnOkClick();
   if (frmConfig != nullptr && frmConfig->isVisible()) frmConfig->btnPathCloseClick();
   // A hidden window has no taskbar entry; the window keeps its place for the way back.
