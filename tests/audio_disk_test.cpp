@@ -1,10 +1,13 @@
 // What actually reaches the device: SDL's disk driver records the output to a file, which must
 // hold the file's samples exactly, scaled by the output volume.
 #include <gtest/gtest.h>
+#include <sys/stat.h>
 
 #include <chrono>
 #include <cmath>
 #include <cstdlib>
+#include <deque>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -128,6 +131,77 @@ TEST_F(DiskTest, Mp3PlaysEveryDecodedFrameIncludingTheLastBlock) {
   const auto rec = PlayOut(dir_.File("a.mp3"));
   // The sine ends loud, so the last sounding frame is the file's last.
   EXPECT_NEAR(static_cast<double>(SoundingFrames(rec)), static_cast<double>(frames), 2.0);
+}
+
+// The position reported is the one being heard: a frame handed to the device is heard one
+// device buffer later. The driver here hands out a buffer every 200 ms and writes each to the
+// recording right away, so a growing recording marks a hand-out. Just after it the position
+// still stands where it stood before; a little later it has moved on by exactly that buffer.
+TEST_F(DiskTest, ThePositionLagsTheHandOutByOneDeviceBuffer) {
+  ASSERT_TRUE(engine_.Free());
+  setenv("SDL_DISKAUDIODELAY", "200", 1);
+  const bool reopened = engine_.Init(-1, 44100, 0);
+  unsetenv("SDL_DISKAUDIODELAY");
+  ASSERT_TRUE(reopened) << AudioEngine::ErrorGetCode();
+  testing::WriteWave16(dir_.File("a.wav"), 44100, 2, testing::NoiseS16(44100, 2));
+  const Handle h = engine_.StreamCreateFile(false, dir_.File("a.wav"), 0, 0, 0);
+  ASSERT_NE(h, 0u) << AudioEngine::ErrorGetCode();
+  ASSERT_TRUE(engine_.ChannelPlay(h, false));
+  const std::uint64_t buffer = 1024 * 4;  // device frames of one hand-out, in stream bytes
+
+  auto recorded = [&] {
+    struct stat st {};
+    return ::stat(recording_.c_str(), &st) == 0 ? st.st_size : -1;
+  };
+  using std::chrono::milliseconds;
+  struct Sample {
+    Clock::time_point at;
+    std::uint64_t pos;
+  };
+  std::deque<Sample> history;
+  auto recordedSize = recorded();
+  // The hand-out being watched: when its bytes appeared, the position before it, and what has
+  // been seen since.
+  Clock::time_point grew;
+  std::optional<std::uint64_t> before;
+  bool stillBefore = false, oneBufferOn = false;
+  int watched = 0, lagging = 0;
+  const auto limit = Clock::now() + std::chrono::seconds(6);
+  while (lagging < 2 && Clock::now() < limit) {
+    const Clock::time_point now = Clock::now();
+    const std::uint64_t pos = engine_.ChannelGetPosition(h);
+    const auto size = recorded();
+    if (size != recordedSize) {
+      recordedSize = size;
+      if (before) {
+        ++watched;
+        if (stillBefore && oneBufferOn) ++lagging;
+      }
+      // Well before the hand-out, the position of the one before it, which must be playing.
+      before.reset();
+      for (auto it = history.rbegin(); it != history.rend(); ++it) {
+        if (it->at <= now - milliseconds(5)) {
+          if (it->pos > 0) before = it->pos;
+          break;
+        }
+      }
+      grew = now;
+      stillBefore = oneBufferOn = false;
+    } else if (before) {
+      if (now >= grew + milliseconds(3) && now <= grew + milliseconds(12) && pos == *before) {
+        stillBefore = true;
+      }
+      if (now >= grew + milliseconds(60) && now <= grew + milliseconds(150) &&
+          pos == *before + buffer) {
+        oneBufferOn = true;
+      }
+    }
+    history.push_back({now, pos});
+    if (history.size() > 500) history.pop_front();
+    std::this_thread::sleep_for(milliseconds(1));
+  }
+  EXPECT_GE(lagging, 1) << "of " << watched << " hand-outs watched";
+  EXPECT_NE(engine_.ChannelIsActive(h), 0u);
 }
 
 }  // namespace

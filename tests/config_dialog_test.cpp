@@ -2,8 +2,12 @@
 // closing, and the new lyric directory taking effect at the next track start.
 #include <gtest/gtest.h>
 
+#include <QApplication>
 #include <QCheckBox>
+#include <QDir>
+#include <QFileDialog>
 #include <QLineEdit>
+#include <QTimer>
 
 #include "support/PlayRig.h"
 
@@ -137,7 +141,7 @@ TEST_F(ConfigTest, AShortFileIsReportedAndShowsEmptyFields) {
 TEST_F(ConfigTest, AFailedWriteIsReportedAndTheDialogStaysOpen) {
   MakeDir(rig.File("cfrMsg"));  // a folder in the file's place
   w.btnConfigureClick();
-  rig.dialogs.messages.clear();  // the folder cannot be read either
+  EXPECT_TRUE(rig.dialogs.messages.empty());  // a folder is no settings file to read
   c.EditLyricPath->setText(QStringLiteral("/x/"));
   c.btnPathOkClick();
   ASSERT_EQ(rig.dialogs.messages.size(), 1u);
@@ -164,6 +168,48 @@ TEST_F(ConfigTest, TheNextTrackStartUsesTheSubmittedDirectory) {
   w.btnPlayClick();
   EXPECT_EQ(rig.Panel(), "标题：From the folder    ");
   EXPECT_EQ(rig.state().LyricDir, lyrics);
+}
+
+// The real folder browser, closed by the test as soon as it is open: it starts at the user's
+// desktop folder, or at home without one, never in the working folder.
+TEST(FolderBrowser, OpensAtTheDesktopFolderOrElseAtHome) {
+  TempDir home;
+  TempDir work;
+  ScopedCurrentDir cwd(work.path());
+  const QByteArray oldHome = qgetenv("HOME"), oldConfig = qgetenv("XDG_CONFIG_HOME");
+  qputenv("HOME", QByteArray::fromStdString(home.path()));
+  qputenv("XDG_CONFIG_HOME", QByteArray::fromStdString(home.File("config")));
+  auto whereItOpens = [] {
+    std::string seen;
+    QTimer poll;
+    QObject::connect(&poll, &QTimer::timeout, [&] {
+      auto* browser = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
+      if (browser == nullptr) return;
+      seen = QDir(browser->directory()).canonicalPath().toStdString();
+      browser->reject();
+    });
+    poll.start(10);
+    QTimer::singleShot(10000, [] {  // never left waiting
+      for (QWidget* w : QApplication::topLevelWidgets()) {
+        if (auto* d = qobject_cast<QFileDialog*>(w)) d->reject();
+      }
+    });
+    QtDialogs real;
+    EXPECT_FALSE(real.chooseFolder(nullptr, QStringLiteral("folder")).has_value());
+    return seen;
+  };
+  auto canonical = [](const std::string& p) {
+    return QDir(QString::fromStdString(p)).canonicalPath().toStdString();
+  };
+  EXPECT_EQ(whereItOpens(), canonical(home.path()));
+  MakeDir(home.File("Desktop"));
+  EXPECT_EQ(whereItOpens(), canonical(home.File("Desktop")));
+  qputenv("HOME", oldHome);
+  if (oldConfig.isNull()) {
+    qunsetenv("XDG_CONFIG_HOME");
+  } else {
+    qputenv("XDG_CONFIG_HOME", oldConfig);
+  }
 }
 
 }  // namespace

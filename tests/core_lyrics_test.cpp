@@ -140,6 +140,40 @@ TEST(LyricLines, LoadAppendsAndReportsFailures) {
   EXPECT_FALSE(LyricTextEmpty({""}));
 }
 
+// Files saved by editors that write a byte-order mark: read without it, UTF-16 as UTF-8, and
+// left as they were.
+TEST(LyricLines, AByteOrderMarkIsSkippedAndUtf16IsReadAsUtf8) {
+  TempDir dir;
+  const std::string utf8 = "[ti:歌]\r\n[00:01]\U0001D11E a\n";
+  const std::u16string utf16 = u"[ti:歌]\r\n[00:01]\U0001D11E a\n";
+  std::string le = "\xFF\xFE", be = "\xFE\xFF";
+  for (const char16_t c : utf16) {
+    const char lo = static_cast<char>(c & 0xFF), hi = static_cast<char>(c >> 8);
+    le += {lo, hi};
+    be += {hi, lo};
+  }
+  for (const auto& [name, bytes] : std::vector<std::pair<std::string, std::string>>{
+           {"utf8.lrc", "\xEF\xBB\xBF" + utf8}, {"le.lrc", le}, {"be.lrc", be}}) {
+    WriteBytes(dir.File(name), bytes);
+    Lines lines;
+    ASSERT_TRUE(LoadLyricFile(dir.File(name), &lines).ok) << name;
+    EXPECT_EQ(lines, (Lines{"[ti:歌]", "[00:01]\U0001D11E a"})) << name;
+    EXPECT_EQ(ShowLyricText(lines, kHeaderInfoKey), "标题：歌    ") << name;
+    std::string after;
+    ASSERT_TRUE(testing::ReadBytes(dir.File(name), &after));
+    EXPECT_EQ(after, bytes) << name;
+  }
+  // Broken UTF-16 shows U+FFFD where it breaks; a bare mark is an empty text; without a mark,
+  // GBK bytes and a mark later in the text stay as they are.
+  EXPECT_EQ(LyricTextBytes(std::string("\xFF\xFE"
+                                       "a\0\0\xD8"
+                                       "b",
+                                       7)),
+            "a\xEF\xBF\xBD\xEF\xBF\xBD");
+  EXPECT_EQ(LyricTextBytes("\xFE\xFF"), "");
+  EXPECT_EQ(LyricTextBytes("\xC4\xE3\xEF\xBB\xBF\xFF\xFE"), "\xC4\xE3\xEF\xBB\xBF\xFF\xFE");
+}
+
 // ---- what the strip shows -------------------------------------------------------------------
 
 TEST(LyricDisplay, WorkedExample) {
@@ -168,6 +202,7 @@ TEST(LyricDisplay, HeaderSummary) {
             "标题：    专辑：    By：    ");
   EXPECT_EQ(ShowLyricText({"[00:01]a", "[00:02]b", "x", "[offset:5]"}, kHeaderInfoKey), "");
   EXPECT_EQ(ShowLyricText({"", "[", "[t"}, kHeaderInfoKey), "");
+  EXPECT_EQ(ShowLyricText({"[TI"}, kHeaderInfoKey), "标题：    ") << "three bytes hold a tag";
 }
 
 TEST(LyricDisplay, TimedLines) {

@@ -122,10 +122,16 @@ TEST_F(SettingsFile, ShortOrUnreadableFileIsAClearError) {
   EXPECT_FALSE(ReadConfigFile(&rec, &exists).ok);
   EXPECT_TRUE(exists);
 
+  // A folder where the file should be is no settings file: missing, with no error.
   std::filesystem::remove(cfr);
-  testing::MakeDir(cfr);  // a folder where the file should be
-  EXPECT_FALSE(ReadLyricDir(&lyricDir).ok);
+  testing::MakeDir(cfr);
+  lyricDir = "stale";
+  EXPECT_TRUE(ReadLyricDir(&lyricDir).ok);
   EXPECT_EQ(lyricDir, "");
+  rec = {"shown", true, true};
+  EXPECT_TRUE(ReadConfigFile(&rec, &exists).ok);
+  EXPECT_FALSE(exists);
+  EXPECT_EQ(rec.LyricPath, "");
 }
 
 TEST_F(SettingsFile, SubmitAlwaysLeavesExactly123Bytes) {

@@ -291,9 +291,20 @@ TEST_F(LyricEditorTest, ImportShowsGbkTextAndSavesItAsUtf8ThatTheLyricStripReads
 }
 
 TEST_F(LyricEditorTest, ImportDropsAByteOrderMarkSoNoneIsSavedAgain) {
-  Import("\xEF\xBB\xBFhello\r\n");
+  const std::string in = Import("\xEF\xBB\xBFhello\r\n");
   EXPECT_EQ(Text(), (Lines{"[TI:]", "[AR:]", "[AL:]", "[BY:]", "hello", ""}));
   EXPECT_EQ(Save(), "[TI:]\r\n[AR:]\r\n[AL:]\r\n[BY:]\r\nhello\r\n");
+
+  // UTF-16 with its mark, as Notepad saves "Unicode": read as text, the file left as it was.
+  const std::string utf16(
+      "\xFF\xFE[\0t\0i\0:\0\x4C\x6B]\0\r\0\n\0[\0\x30\0\x30\0:\0\x30\0\x31\0]\0\x4C\x6B", 34);
+  WriteBytes(in, utf16);
+  Choose(in);
+  ed().ItemLoadClick();
+  EXPECT_EQ(Text(), (Lines{"[ti:歌]", "[AR:]", "[AL:]", "[BY:]", "[00:01]歌"}));
+  std::string kept;
+  ASSERT_TRUE(ReadBytes(in, &kept));
+  EXPECT_EQ(kept, utf16);
 
   // One typed or pasted at the very start is not written either.
   SetText("\xEF\xBB\xBF[ti:x]");

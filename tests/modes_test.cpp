@@ -214,6 +214,14 @@ TEST_F(ModesTest, LoopSelectionSwitchedOffClearsTheSnapshotAndStops) {
   EXPECT_EQ(Marks(), "---");
   rig.Tick();
   EXPECT_EQ(rig.Panel(), kPlaceholder);
+
+  // Switched on again over other rows, it starts from the first of them, wherever the cursor
+  // of the last round had got to.
+  ASSERT_EQ(w.SelIndex, 1);
+  rig.Select({1, 2}, 2);
+  w.ItemLoopSelClick();
+  rig.Tick();
+  EXPECT_EQ(Playing(), T(1));
 }
 
 TEST_F(ModesTest, SingleLoopReplaysTheSameStreamWithTheHeaderAgain) {

@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <QProgressDialog>
+#include <QScrollBar>
+#include <QTest>
 #include <QTimer>
+#include <QWheelEvent>
 
 #include "support/PlayRig.h"
 #include "support/fixtures/AudioFixtures.h"
@@ -223,6 +226,63 @@ TEST_F(PlaylistTest, AClickKeepsTheFocusedRowSelected) {
   rig.Select({});
   w.ListViewLstClick();
   EXPECT_EQ(w.SelectedRows(), std::vector<int>{2});
+}
+
+// Real mouse and key events on a scrolled list: the row that becomes selected ends wholly in
+// view, and a view that already shows it does not move, so both clicks of a double-click land
+// on the same row and that row plays.
+TEST_F(PlaylistTest, TheRowThatBecomesSelectedIsInViewAndAClickDoesNotMoveTheView) {
+  for (int i = 0; i < 60; ++i) rig.AddTrack(rig.File("t" + std::to_string(i) + ".mp3"));
+  rig.Select({0}, 0);
+  w.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&w));
+  TListView* v = w.ListViewLst;
+  QScrollBar* bar = v->verticalScrollBar();
+  auto rect = [&](int row) { return v->visualRect(w.ListModel->index(row, 0)); };
+  auto inView = [&](int row) {
+    const QRect r = rect(row);
+    return r.isValid() && r.top() >= 0 && r.bottom() < v->viewport()->height();
+  };
+  auto topRow = [&] { return v->indexAt(QPoint(1, 1)).row(); };
+  // Mouse events go to the window, which hands them to the view as the platform would.
+  auto inWindow = [&](int row) { return v->viewport()->mapTo(&w, rect(row).center()); };
+  auto wheelDown = [&](int notches) {
+    const QPointF at = v->viewport()->rect().center();
+    QWheelEvent e(at, v->viewport()->mapToGlobal(at), QPoint(), QPoint(0, -120 * notches),
+                  Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QCoreApplication::sendEvent(v->viewport(), &e);
+  };
+
+  // The selected row scrolled away, a row double-clicked: that row plays.
+  wheelDown(3);
+  ASSERT_FALSE(inView(0));
+  const int played = topRow() + 4;
+  ASSERT_TRUE(inView(played + 1));
+  QTest::mouseDClick(w.windowHandle(), Qt::LeftButton, {}, inWindow(played));
+  EXPECT_EQ(w.SelectedRows(), std::vector<int>{played});
+  ASSERT_NE(rig.engine().Find(rig.Current()), nullptr);
+  EXPECT_EQ(rig.engine().Find(rig.Current())->path,
+            rig.File("t" + std::to_string(played) + ".mp3"));
+
+  // Again away from the selection, a single click: the view stays where the wheel left it.
+  wheelDown(4);
+  ASSERT_FALSE(inView(played));
+  const int scrolled = bar->value();
+  const int clicked = topRow() + 3;
+  QTest::mouseClick(w.windowHandle(), Qt::LeftButton, {}, inWindow(clicked));
+  EXPECT_EQ(w.SelectedRows(), std::vector<int>{clicked});
+  EXPECT_EQ(bar->value(), scrolled);
+  EXPECT_TRUE(inView(clicked));
+
+  QTest::keyClick(v, Qt::Key_PageDown);
+  ASSERT_GT(w.FocusedRow(), clicked);
+  EXPECT_EQ(w.SelectedRows(), std::vector<int>{w.FocusedRow()});
+  EXPECT_TRUE(inView(w.FocusedRow()));
+  QTest::keyClick(v, Qt::Key_End);
+  EXPECT_EQ(w.SelectedRows(), std::vector<int>{59});
+  EXPECT_TRUE(inView(59));
+  QTest::keyClick(v, Qt::Key_Home);
+  EXPECT_TRUE(inView(0));
 }
 
 TEST_F(PlaylistTest, PopupMenuItemsFollowTheListSelectionAndStream) {

@@ -163,6 +163,18 @@ TEST_F(PlaybackTest, ProgressCaptionAndSeekBarPerState) {
   EXPECT_EQ(rig.Progress(), "=·=播放进度=·=00:00=·=03:07");
   EXPECT_EQ(w.tbPlayProgress->Position(), 0);
   EXPECT_EQ(w.tbPlayProgress->Max(), 188);
+
+  // Played out: the tick that finds the end still shows the last position; the next one shows
+  // the stopped caption and the bar at 0.
+  w.btnPlayClick();
+  eng.End(rig.Current());
+  rig.Tick();
+  EXPECT_EQ(s.PlayerState, psStopped);
+  EXPECT_EQ(rig.Progress(), "=·=播放进度=·=03:07=·=03:07");
+  EXPECT_EQ(w.tbPlayProgress->Position(), 188);
+  rig.Tick();
+  EXPECT_EQ(rig.Progress(), "=·=播放进度=·=00:00=·=03:07");
+  EXPECT_EQ(w.tbPlayProgress->Position(), 0);
 }
 
 TEST_F(PlaybackTest, AStreamWithoutALengthShowsNoLengthAndABarOfOneSecond) {

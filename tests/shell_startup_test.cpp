@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QFile>
+#include <QLineEdit>
 #include <QMimeData>
 #include <QSignalSpy>
 #include <QTest>
@@ -13,6 +14,7 @@
 #include "playlist/Settings.h"
 #include "support/AppFixture.h"
 #include "support/ScriptedEngine.h"
+#include "support/fixtures/AudioFixtures.h"
 
 namespace quillet {
 namespace {
@@ -20,6 +22,7 @@ namespace {
 using testing::AppFixture;
 using testing::MakeDir;
 using testing::WriteBytes;
+using testing::WriteSineWave;
 
 AppFixture::Options BeforeStart(std::function<void(const std::string&)> prepare) {
   AppFixture::Options o;
@@ -93,12 +96,24 @@ TEST(StartUp, ShortSettingsFileIsReportedAndStartGoesOn) {
   EXPECT_EQ(app.state().PlayMode, pmNone);
 }
 
-TEST(StartUp, SettingsFileThatIsAFolderIsReported) {
+// A folder of that name is no settings file: no box at start, at a track start or in the
+// settings dialog, which shows empty fields.
+TEST(StartUp, SettingsFileThatIsAFolderCountsAsMissing) {
   AppFixture app(BeforeStart([](const std::string& dir) { MakeDir(dir + "/cfrMsg"); }));
   ASSERT_TRUE(app.started());
-  ASSERT_EQ(app.dialogs().messages.size(), 1u);
-  EXPECT_EQ(app.dialogs().messages.front().icon, Dialogs::Icon::Error);
   EXPECT_TRUE(app.state().Ready);
+  EXPECT_TRUE(app.state().LyricDir.empty());
+  const std::string track = app.workDir() + "/a.wav";
+  WriteSineWave(track, 0.5);
+  app.main().AddTrackRow(track);
+  app.main().ListViewLst->selectionModel()->select(
+      app.main().ListModel->index(0, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
+  app.main().btnPlayClick();
+  EXPECT_EQ(app.state().PlayerState, psPlaying);
+  app.main().btnConfigureClick();
+  EXPECT_TRUE(app.config().EditLyricPath->text().isEmpty());
+  app.config().btnPathCloseClick();
+  EXPECT_TRUE(app.dialogs().messages.empty());
 }
 
 TEST(StartUp, WrongBackEndShowsItsMessageAndEndsBeforeAnythingElse) {

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QCloseEvent>
 #include <QKeyEvent>
+#include <QPushButton>
 #include <QTest>
 #include <QTimer>
 #include <functional>
@@ -148,11 +149,17 @@ TEST_F(TrayHideTest, WithoutANotificationAreaTheHideCommandsMinimise) {
            [&] { w.btnHideAppClick(); }, [&] { w.AppTrayIconLButtonDblClick(); },
            [&] { w.close(); }}) {
     w.showNormal();
+    w.frmLyric->show();
     QCoreApplication::processEvents();
     command();
     QCoreApplication::processEvents();
     EXPECT_TRUE(w.isVisible());
     EXPECT_TRUE(w.isMinimized());
+    // The editor goes first, as in the hide sequence, and does not come back with the window.
+    EXPECT_FALSE(w.frmLyric->isVisible());
+    w.showNormal();
+    QCoreApplication::processEvents();
+    EXPECT_FALSE(w.frmLyric->isVisible());
   }
 
   // A notification area that appears later gets the icon, and hiding hides again.
@@ -233,6 +240,62 @@ TEST_F(TrayHideTest, TheExitCommandEndsTheProgramWhetherShownOrHidden) {
     EXPECT_EQ(other.engine().Count("free-engine"), 1) << hidden;
     EXPECT_FALSE(m.AppTrayIcon->Enabled()) << hidden;
   }
+}
+
+// The About box and the settings dialog block the main window and the lyric editor only: a
+// window without a parent, as the tray icon's is, still takes the mouse; hiding from the tray
+// menu closes the open box with the window, and the exit command ends the program with it open.
+TEST_F(TrayHideTest, WhileABoxIsOpenOnlyTheMainWindowAndTheEditorAreBlocked) {
+  QPushButton iconStandIn(QStringLiteral("icon"));
+  iconStandIn.setGeometry(700, 0, 24, 24);
+  iconStandIn.show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&iconStandIn));
+  int iconClicks = 0;
+  QObject::connect(&iconStandIn, &QPushButton::clicked, [&] { ++iconClicks; });
+  // Clicks through each window, as the platform delivers them.
+  auto click = [](QWidget* target) {
+    QWidget* top = target->window();
+    QTest::mouseClick(top->windowHandle(), Qt::LeftButton, {},
+                      target->mapTo(top, target->rect().center()));
+  };
+
+  const std::vector<std::pair<QDialog*, std::function<void()>>> boxes = {
+      {w.frmAbout, [&] { w.btnAboutAppClick(); }},
+      {w.frmConfig, [&] { w.btnConfigureClick(); }},
+  };
+  for (const auto& [box, open] : boxes) {
+    const std::string name = box->objectName().toStdString();
+    w.frmLyric->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w.frmLyric)) << name;
+    open();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(box)) << name;
+    click(w.btnHideApp);
+    EXPECT_TRUE(w.isVisible()) << name;
+    click(w.frmLyric->btnClose);
+    EXPECT_TRUE(w.frmLyric->isVisible()) << name;
+    const int before = iconClicks;
+    click(&iconStandIn);
+    EXPECT_EQ(iconClicks, before + 1) << name;
+
+    w.AppTrayIcon->IconNotify(kTrayRButtonUp);
+    ASSERT_TRUE(w.PopupMenuContrls->isVisible()) << name;
+    w.ItemHide->trigger();
+    w.PopupMenuContrls->hide();
+    EXPECT_TRUE(Hidden()) << name;
+    EXPECT_FALSE(box->isVisible()) << name;
+    // Back again: the window alone, taking input.
+    w.AppTrayIconLButtonDblClick();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(&w)) << name;
+    EXPECT_FALSE(box->isVisible()) << name;
+    click(w.btnHideApp);
+    EXPECT_TRUE(Hidden()) << name;
+    w.ShowProgram();
+  }
+
+  w.btnAboutAppClick();
+  const int code = RunLoop([this] { w.ItemExit->trigger(); });
+  EXPECT_EQ(code, 0);
+  EXPECT_EQ(rig.engine().Count("free-engine"), 1);
 }
 
 }  // namespace

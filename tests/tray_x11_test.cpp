@@ -15,6 +15,7 @@
 #include <QProcess>
 #include <QSystemTrayIcon>
 #include <QTest>
+#include <QWindow>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -261,6 +262,28 @@ TEST_F(TrayX11Test, RightButtonReleaseOpensTheMenuWithTheHideItemRetitled) {
   w->ItemHide->trigger();
   w->PopupMenuContrls->hide();
   EXPECT_TRUE(w->isVisible());
+}
+
+// The clicks come through the icon's own window, as the X server delivers them, so a modal box
+// that blocked that window would swallow them.
+TEST_F(TrayX11Test, WhileTheAboutBoxIsOpenTheIconsMenuOpensAndHidesTheProgram) {
+  w->btnAboutAppClick();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(w->frmAbout));
+  QWindow* icon = Icon()->windowHandle();
+  ASSERT_NE(icon, nullptr);
+  const QPoint middle(Icon()->width() / 2, Icon()->height() / 2);
+  QTest::mousePress(icon, Qt::RightButton, {}, middle);
+  QTest::mouseRelease(icon, Qt::RightButton, {}, middle);
+  ASSERT_TRUE(w->PopupMenuContrls->isVisible());
+  EXPECT_EQ(w->ItemHide->text(), QString::fromUtf8("隐藏程序"));
+  w->ItemHide->trigger();
+  w->PopupMenuContrls->hide();
+  EXPECT_FALSE(w->isVisible());
+  EXPECT_FALSE(w->frmAbout->isVisible());
+
+  QTest::mouseDClick(icon, Qt::LeftButton, {}, middle);
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
+  EXPECT_FALSE(w->frmAbout->isVisible());
 }
 
 TEST_F(TrayX11Test, NextFromTheMenuWhileHiddenPlaysTheFollowingRow) {

@@ -1,5 +1,6 @@
 #include "lyrics/Lyrics.h"
 
+#include <QStringDecoder>
 #include <algorithm>
 
 #include "common/DisplayText.h"
@@ -93,11 +94,31 @@ std::vector<std::string> SplitLyricLines(std::string_view bytes) {
   return lines;
 }
 
+std::string LyricTextBytes(std::string_view bytes) {
+  if (bytes.starts_with("\xEF\xBB\xBF")) return std::string(bytes.substr(3));
+  const bool le = bytes.starts_with("\xFF\xFE");
+  if (!le && !bytes.starts_with("\xFE\xFF")) return std::string(bytes);
+  // Neither pair can start GBK or UTF-8 text. A trailing odd byte and a lone surrogate become
+  // U+FFFD, so the result is always valid UTF-8.
+  QStringDecoder utf16(le ? QStringConverter::Utf16LE : QStringConverter::Utf16BE,
+                       QStringConverter::Flag::Stateless);
+  const std::string_view body = bytes.substr(2);
+  QString text = utf16.decode(QByteArrayView(body.data(), std::ssize(body)));
+  for (qsizetype i = 0; i < text.size(); ++i) {
+    if (text[i].isHighSurrogate() && i + 1 < text.size() && text[i + 1].isLowSurrogate()) {
+      ++i;
+    } else if (text[i].isSurrogate()) {
+      text[i] = QChar::ReplacementCharacter;
+    }
+  }
+  return text.toStdString();
+}
+
 IoResult LoadLyricFile(const std::string& path, std::vector<std::string>* lines) {
   std::string bytes;
   IoResult io = ReadWholeFile(path, &bytes);
   if (!io.ok) return io;
-  std::vector<std::string> read = SplitLyricLines(bytes);
+  std::vector<std::string> read = SplitLyricLines(LyricTextBytes(bytes));
   lines->insert(lines->end(), std::make_move_iterator(read.begin()),
                 std::make_move_iterator(read.end()));
   return {};

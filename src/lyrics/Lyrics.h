@@ -20,7 +20,13 @@ std::string LyricFileName(const std::string& audioPath, std::string* lyricDir, I
 // and inside a line ends that line; a last line without a line end counts.
 std::vector<std::string> SplitLyricLines(std::string_view bytes);
 
-// Appends the file's lines to *lines; on a read failure nothing is appended.
+// The bytes of a lyric file as the line rules read them. Text saved with a byte-order mark is
+// taken without it: after a UTF-8 mark the bytes follow as they are, a UTF-16 text (either byte
+// order) comes back as UTF-8. Bytes without a mark come back unchanged.
+std::string LyricTextBytes(std::string_view bytes);
+
+// Appends the file's lines (LyricTextBytes, then SplitLyricLines) to *lines; on a read failure
+// nothing is appended. The file itself is never changed.
 IoResult LoadLyricFile(const std::string& path, std::vector<std::string>* lines);
 
 // True exactly when there is no line at all (one empty line is a lyric).

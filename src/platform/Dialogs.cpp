@@ -1,7 +1,10 @@
 #include "platform/Dialogs.h"
 
+#include <QDir>
 #include <QFileDialog>
+#include <QFileInfo>
 #include <QMessageBox>
+#include <QStandardPaths>
 
 #include "common/DisplayText.h"
 #include "common/TextRules.h"
@@ -78,9 +81,16 @@ Dialogs::FileResult QtDialogs::saveFile(QWidget* owner, const FileRequest& reque
   return RunFileDialog(owner, request, true);
 }
 
+QString FolderBrowserStart() {
+  const QString desktop = QStandardPaths::writableLocation(QStandardPaths::DesktopLocation);
+  return !desktop.isEmpty() && QFileInfo(desktop).isDir() ? desktop : QDir::homePath();
+}
+
 std::optional<QString> QtDialogs::chooseFolder(QWidget* owner, const QString& title) {
+  // Not the working folder, which an empty start would give.
   const QString dir = QFileDialog::getExistingDirectory(
-      owner, title, QString(), QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);
+      owner, title, FolderBrowserStart(),
+      QFileDialog::ShowDirsOnly | QFileDialog::DontResolveSymlinks);
   if (dir.isEmpty()) return std::nullopt;
   return dir;
 }

@@ -41,6 +41,10 @@ class Dialogs {
   virtual std::optional<QString> chooseFolder(QWidget* owner, const QString& title) = 0;
 };
 
+// Where the folder browser opens, with no folder chosen: the user's desktop folder, or the home
+// folder when there is no desktop folder.
+QString FolderBrowserStart();
+
 // Turns "Name|*.a;*.b|Other|*.*" into Qt's "Name (*.a *.b);;Other (*)" list, entry by entry.
 QStringList QtFilterList(const QString& windowsFilter);
 

@@ -32,10 +32,11 @@ std::string SettingsPath() { return CurrentDirectory() + "/cfrMsg"; }
 namespace {
 
 // Reads the one record of the settings file. *exists is false (and the result ok) when there is
-// no file; a file too short to hold a record is an error.
+// no file; a folder of that name is no settings file either. A file too short to hold a record is
+// an error.
 IoResult ReadRecord(const std::string& path, ConfigRecord* rec, bool* exists) {
   *rec = {};
-  *exists = PathExists(path);
+  *exists = PathExists(path) && !IsDirectory(path);
   if (!*exists) return {};
   std::string bytes;
   IoResult io = ReadFileHead(path, kConfigRecordSize, &bytes);

@@ -27,12 +27,13 @@ ConfigRecord DecodeConfigRecord(std::string_view bytes);
 std::string SettingsPath();
 
 // The lyric directory for start-up and lyric lookup: the record's path with characters of
-// code 32 or below removed at both ends, if that directory exists, else empty. A missing file
-// gives empty and ok. A file shorter than 123 bytes or unreadable gives empty, ok=false and a
-// clear reason.
+// code 32 or below removed at both ends, if that directory exists, else empty. A missing file,
+// or a folder in its place, gives empty and ok. A file shorter than 123 bytes or unreadable gives
+// empty, ok=false and a clear reason.
 IoResult ReadLyricDir(std::string* lyricDir);
 
-// For the settings dialog: *exists is false when there is no file (ok). The path is untrimmed.
+// For the settings dialog: *exists is false when there is no file, or a folder in its place
+// (ok). The path is untrimmed.
 IoResult ReadConfigFile(ConfigRecord* out, bool* exists);
 
 // Atomic; always 123 bytes.

@@ -1,8 +1,9 @@
 // The lyric editor's behaviour: stamping, resuming, importing, saving, editing, docking.
 //
 // The editor holds its text as the widget's Unicode text. An imported file is read whole as
-// bytes and decoded the way every stored text of the program is shown (UTF-8 when the bytes are
-// valid UTF-8, else GB18030, which covers GBK). A saved file is always UTF-8: it holds every
+// bytes, taken without a byte-order mark as the lyric strip takes it (UTF-16 becomes UTF-8), and
+// decoded the way every stored text of the program is shown (UTF-8 when the bytes are valid
+// UTF-8, else GB18030, which covers GBK). A saved file is always UTF-8: it holds every
 // character the editor can hold, the lyric strip reads it unambiguously (a short GBK line can
 // happen to be valid UTF-8 and would be shown wrongly), and players detect UTF-8 without a
 // byte-order mark.
@@ -21,6 +22,7 @@
 #include "common/DisplayText.h"
 #include "common/FileIo.h"
 #include "lyrics/LyricEditText.h"
+#include "lyrics/Lyrics.h"
 #include "shell/TfrmLyric.h"
 
 namespace quillet {
@@ -118,8 +120,9 @@ void TfrmLyric::ItemLoadClick() {
     return;
   }
 
-  // A byte-order mark would stay invisible in the editor and be written back on save.
-  QString decoded = DisplayText(bytes);
+  // A byte-order mark would stay invisible in the editor and be written back on save; a UTF-16
+  // text is read as the strip reads it.
+  QString decoded = DisplayText(LyricTextBytes(bytes));
   if (decoded.startsWith(kByteOrderMark)) decoded.remove(0, 1);
   const std::string text = CompleteHeaderSkeleton(NormaliseLineBreaks(decoded.toStdString()));
   // Replacing the whole text empties the undo history, as the skeleton lines must.

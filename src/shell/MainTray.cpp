@@ -1,6 +1,8 @@
 // Hiding to the notification area and coming back from it, and ending with the desktop session.
 #include <QCoreApplication>
 
+#include "shell/TfrmAbout.h"
+#include "shell/TfrmConfig.h"
 #include "shell/TfrmLyric.h"
 #include "shell/TfrmMain.h"
 
@@ -25,12 +27,18 @@ void TfrmMain::AppTrayIconLButtonDblClick() {
 
 void TfrmMain::HideProgram() {
   if (!isVisible()) return;
+  // The editor goes first, also when the window is only minimised: it is not shown again.
+  if (frmLyric != nullptr && frmLyric->isVisible()) frmLyric->hide();
   if (!AppTrayIcon->Enabled()) {
     // No notification area: hidden, the program could not be reached again.
     showMinimized();
     return;
   }
-  if (frmLyric != nullptr && frmLyric->isVisible()) frmLyric->hide();
+  // The tray menu can hide the window while a box is open over it (the box does not block the
+  // menu): the box is closed as its own close button would close it, so that nothing of it stays
+  // on screen without its window.
+  if (frmAbout != nullptr && frmAbout->isVisible()) frmAbout->btnOkClick();
+  if (frmConfig != nullptr && frmConfig->isVisible()) frmConfig->btnPathCloseClick();
   // A hidden window has no taskbar entry; the window keeps its place for the way back.
   hide();
   hiddenToTray_ = true;

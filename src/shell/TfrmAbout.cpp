@@ -78,7 +78,7 @@ void TfrmAbout::FormCreate() { VersionLabel->setText(DisplayText(State.VersionTe
 void TfrmAbout::btnOkClick() { close(); }
 
 void TfrmAbout::ShowModal() {
-  setWindowModality(Qt::ApplicationModal);
+  setWindowModality(Qt::WindowModal);
   show();
   raise();
   activateWindow();

@@ -38,7 +38,8 @@ class TfrmAbout : public QDialog {
 
   void FormCreate();
   void btnOkClick();
-  // Shows the box modal to the whole program, without a nested event loop.
+  // Shows the box modal to the main window (and so to the lyric editor, its child window), without
+  // a nested event loop; the tray icon and its menu keep working.
   void ShowModal();
 
  protected:

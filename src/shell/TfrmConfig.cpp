@@ -73,7 +73,7 @@ TfrmConfig::TfrmConfig(PlayerShared& state, Dialogs& dialogs, QWidget* mainWindo
 void TfrmConfig::FormCreate() { setWindowTitle(DisplayText(State.VersionText)); }
 
 void TfrmConfig::ShowModal() {
-  setWindowModality(Qt::ApplicationModal);
+  setWindowModality(Qt::WindowModal);
   show();
   raise();
   activateWindow();

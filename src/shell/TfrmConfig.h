@@ -43,7 +43,8 @@ class TfrmConfig : public QDialog {
   void btnLyricPathClick();
   void btnPathOkClick();
   void btnPathCloseClick();
-  // Shows the dialog modal to the whole program, without a nested event loop.
+  // Shows the dialog modal to the main window (and so to the lyric editor, its child window),
+  // without a nested event loop; the tray icon and its menu keep working.
   void ShowModal();
 
  protected:

@@ -272,9 +272,16 @@ void TfrmMain::Wire() {
               rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
               return rows;
             };
-            for (int row : rowsOf(selected)) ListViewLstSelectItem(row, true);
+            // The view goes to the row that became selected (the focused one, when a range
+            // did), never back to one that lost the selection in the same change: that would
+            // move the list away from the row just clicked or moved to.
+            const std::vector<int> on = rowsOf(selected);
             const std::vector<int> off = rowsOf(deselected);
-            if (off.size() == 1) {
+            if (!on.empty()) {
+              const int focused = FocusedRow();
+              ListViewLstSelectItem(
+                  std::binary_search(on.begin(), on.end(), focused) ? focused : on.front(), true);
+            } else if (off.size() == 1) {
               ListViewLstSelectItem(off.front(), false);
             } else if (off.size() > 1) {
               ListViewLstSelectItem(-1, false);
