@@ -8,10 +8,11 @@ cd "$(dirname "$0")/.."
 PACKAGES=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-qpa-plugins
-  libmpg123-dev libsndfile1-dev libsdl2-dev
+  libmpg123-dev libsndfile1-dev libsdl2-dev libpulse-dev
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth x11-utils trayer fonts-arphic-ukai
   lame sox
+  pulseaudio pulseaudio-utils
   clang libclang-rt-14-dev
 )
 
