@@ -275,7 +275,8 @@ TEST_F(PulseTest, PauseSilencesAndPlayGoesOnWhereItHeldSeekIsHeardFromTheNewPlac
   ASSERT_TRUE(WaitFor([&] { return engine_.ChannelIsActive(h) == kStopped; }));
   const std::vector<float> rec = pulse_.StopRecording();
 
-  const auto runs = SoundRuns(rec);
+  // A seek may leave a short silence while the new place is decoded; it is heard within 0.1 s.
+  const auto runs = SoundRuns(rec, kRate / 10);
   ASSERT_EQ(runs.size(), 2u) << "expected sound, the pause's silence, sound";
   const double silence = static_cast<double>(runs[1].first - runs[0].second) / kRate;
   EXPECT_GT(silence, 0.45) << "the pause did not silence the output";
