@@ -233,8 +233,14 @@ def sync_run(pulse, bench, files):
     heard = [i / RATE for i in onsets(x)]
     clicks = [0.5 * k for k in range(1, 40)]
 
-    # Calibration: mpv's first click pins the recording roughly, the rest refine it.
-    mpv_at = crossings(mpv_log, clicks)
+    # Calibration. mpv's time-pos is a staircase: it is updated every few tens of ms and holds
+    # in between, so the clock time at which it passes a click lags by up to a step. Where it
+    # was just updated it is exact: the lower edge of (clock - position) is mpv's start time.
+    steady = sorted(w - p for w, p in mpv_log if p > 0.3)
+    start = steady[min(2, len(steady) - 1)]
+    last = max(p for _, p in mpv_log)
+    mpv_at = {c: start + c for c in clicks if 0.3 < c < last}
+    # Its first click pins the recording roughly, the rest refine it.
     first = min(mpv_at)
     guess = nearest(heard, mpv_at[first] - t_rec, 1.0)
     offset0 = mpv_at[first] - guess
@@ -273,7 +279,6 @@ def sync_run(pulse, bench, files):
     r = nearest(heard, seek_at - offset + 0.05, 0.3)
     seek_latency = r + offset - 0.02 - seek_at if r is not None else float("nan")
     return {"mpv_spread": (offsets[-1] - offsets[0]) if offsets else float("nan"),
-            "mpv_low": offsets[0] - offset, "mpv_high": offsets[-1] - offset,
             "mpv_clicks": len(offsets), "errors": errors, "pause": pause_latency,
             "seek": seek_latency}
 
@@ -342,9 +347,6 @@ def main():
             print(f"  {len(errs)} clicks: mean {1000 * sum(errs) / len(errs):+.1f} ms, "
                   f"worst {1000 * max(errs, key=abs):+.1f} ms")
             print("  " + ", ".join(f"{c:.1f}s {1000 * e:+.0f}" for c, e in s["errors"]))
-            # mpv's time-pos scatters; against its earliest or latest click instead of its median:
-            print(f"  mean against mpv's earliest click {1000 * (sum(errs) / len(errs) - s['mpv_low']):+.1f} ms, "
-                  f"against its latest {1000 * (sum(errs) / len(errs) - s['mpv_high']):+.1f} ms")
         print(f"  pause: silent {1000 * s['pause']:.1f} ms after the call")
         print(f"  seek: new place heard {1000 * s['seek']:.1f} ms after the call")
 
