@@ -268,6 +268,8 @@ TEST_F(PulseTest, PauseSilencesAndPlayGoesOnWhereItHeldSeekIsHeardFromTheNewPlac
   std::this_thread::sleep_for(milliseconds(600));
   EXPECT_EQ(Seconds(h), held) << "the position moved while paused";
   EXPECT_EQ(engine_.ChannelIsActive(h), kPaused);
+  // Half the volume: heard at once, also in what the server already holds.
+  ASSERT_TRUE(engine_.SetVolume(0x80008000u));
   ASSERT_TRUE(engine_.ChannelPlay(h, false));
   std::this_thread::sleep_for(milliseconds(500));
   // Into the high half, 0.5 s before its end.
@@ -290,6 +292,9 @@ TEST_F(PulseTest, PauseSilencesAndPlayGoesOnWhereItHeldSeekIsHeardFromTheNewPlac
   const std::size_t tail = static_cast<std::size_t>(0.5 * kRate);
   ASSERT_GT(to - from, tail + kRate / 10);
   EXPECT_NEAR(Frequency(rec, from, to - tail - kRate / 50), 500.0, 1.5);
+  float peak = 0;
+  for (std::size_t i = from; i < from + kRate / 5; ++i) peak = std::max(peak, std::fabs(rec[i]));
+  EXPECT_NEAR(peak, 0.25, 0.01) << "the volume was not applied to the buffered sound";
   EXPECT_NEAR(Frequency(rec, to - tail + kRate / 50, to), 1500.0, 3.0);
 }
 

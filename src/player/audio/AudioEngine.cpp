@@ -110,7 +110,6 @@ struct Stream : PulseFeed {
   // Through a sound server only.
   PulseConnection* conn = nullptr;
   std::unique_ptr<PulseStream> pout;
-  const std::atomic<std::uint32_t>* volume = nullptr;
   bool hungry = false;          // the server asked for more than the ring had
   bool lost = false;            // the server stream failed (the server went away)
   bool tail_written = false;    // the segment's last frame went to the server
@@ -345,18 +344,16 @@ void Stream::Work() {
   if (rs) SDL_FreeAudioStream(rs);
 }
 
+// The server applies the volume (PulseStream::SetVolume).
 std::size_t Stream::Pull(std::int16_t* out, std::size_t want, bool* last) {
-  const std::uint32_t vol = volume ? volume->load(std::memory_order_relaxed) : 0xFFFFFFFFu;
-  const float gain_l = static_cast<float>(vol & 0xFFFF) / 65535.0f;
-  const float gain_r = static_cast<float>(vol >> 16) / 65535.0f;
   std::unique_lock<std::mutex> lk(m);
   if (lost) return 0;
   const std::size_t n = std::min(want, count);
   auto* o = reinterpret_cast<std::uint16_t*>(out);
   for (std::size_t i = 0; i < n; ++i) {
     const std::size_t slot = (rd + i) % kRingFrames;
-    o[2 * i] = Clamp16(ring[2 * slot] * gain_l);
-    o[2 * i + 1] = Clamp16(ring[2 * slot + 1] * gain_r);
+    o[2 * i] = Clamp16(ring[2 * slot]);
+    o[2 * i + 1] = Clamp16(ring[2 * slot + 1]);
   }
   rd = (rd + n) % kRingFrames;
   count -= n;
@@ -635,7 +632,6 @@ Handle AudioEngine::StreamCreateFile(bool mem, const std::string& path, std::uin
     s->ring.assign(kRingFrames * 2, 0.0f);
     if (pulse) {
       s->conn = pulse;
-      s->volume = &d.volume;
       s->pout = pulse->NewStream(s.get());
       if (!s->pout) return Fail(kErrDevice), 0;
     }
@@ -648,6 +644,10 @@ Handle AudioEngine::StreamCreateFile(bool mem, const std::string& path, std::uin
   {
     std::lock_guard<std::mutex> lk(d.mu);
     d.streams.emplace(s->id, s);
+  }
+  if (s->pout) {
+    PulseConnectionLock pl(pulse);
+    s->pout->SetVolume(d.volume.load(std::memory_order_relaxed));
   }
   t_error = kOk;
   return s->id;
@@ -805,6 +805,16 @@ std::uint32_t AudioEngine::GetVolume() {
 
 bool AudioEngine::SetVolume(std::uint32_t packed) {
   impl_->volume.store(packed, std::memory_order_relaxed);
+  std::vector<std::shared_ptr<Stream>> served;
+  {
+    std::lock_guard<std::mutex> lk(impl_->mu);
+    for (const auto& [id, s] : impl_->streams)
+      if (s->pout) served.push_back(s);
+  }
+  for (const auto& s : served) {
+    PulseConnectionLock pl(s->conn);
+    s->pout->SetVolume(packed);
+  }
   t_error = kOk;
   return true;
 }

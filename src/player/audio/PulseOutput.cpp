@@ -248,6 +248,16 @@ void PulseStream::Flush() {
   Drop(pa_stream_flush(s_, nullptr, nullptr));
 }
 
+void PulseStream::SetVolume(std::uint32_t packed) {
+  if (failed_) return;
+  pa_cvolume volume{};
+  volume.channels = 2;
+  volume.values[0] = pa_sw_volume_from_linear(static_cast<double>(packed & 0xFFFF) / 65535.0);
+  volume.values[1] = pa_sw_volume_from_linear(static_cast<double>(packed >> 16) / 65535.0);
+  Drop(pa_context_set_sink_input_volume(pa_stream_get_context(s_), pa_stream_get_index(s_), &volume,
+                                        nullptr, nullptr));
+}
+
 bool PulseStream::LatencyFrames(std::int64_t* frames) {
   if (failed_) return false;
   pa_usec_t usec = 0;

@@ -96,6 +96,10 @@ class PulseStream {
   // false while the server has not reported since the last flush, or the stream failed.
   bool LatencyFrames(std::int64_t* frames);
   bool failed() const { return failed_; }
+  // The engine's packed output volume (left low, right high, 0..65535 each), applied by the
+  // server as the stream's own volume, so that a change is heard at once rather than after the
+  // buffer already written has played.
+  void SetVolume(std::uint32_t packed);
   // Writes what the server wants and the feed has; for the decode thread after a refill, when
   // the server asked for more than the feed had. Takes the lock itself.
   void Kick();
