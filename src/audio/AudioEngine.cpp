@@ -6,6 +6,11 @@
 // frame of any handed-out frame follows from the two rates. Every hand-out is stamped with the
 // time; a frame handed out at t is heard one device buffer later, so the position being heard
 // is interpolated from those stamps, and holds still once nothing more is handed out (pause).
+//
+// Through a sound server (PulseOutput.h) each stream has a server stream of its own that pulls
+// from the ring, and the frame being heard is the count written since the segment began less
+// the server's latency report. Pause and stop cork the server stream (it holds what it has and
+// goes on from there); a seek flushes it.
 #include "audio/AudioEngine.h"
 
 #include <SDL.h>
@@ -26,6 +31,7 @@
 
 #include "audio/ByteSource.h"
 #include "audio/Decoder.h"
+#include "audio/PulseOutput.h"
 
 namespace quillet::audio {
 
@@ -36,9 +42,11 @@ using Clock = std::chrono::steady_clock;
 constexpr std::uint32_t kDefaultFreq = 44100;
 constexpr int kOutChannels = 2;
 constexpr Uint16 kDeviceFrames = 1024;  // about 23 ms at 44100 Hz
-// The decoded-ahead ring: about 0.37 s at 44100 Hz, whatever the file's length.
-constexpr std::size_t kRingFrames = 16384;
-constexpr std::size_t kDecodeFrames = 2048;
+// The decoded-ahead ring: about 0.74 s at 44100 Hz, whatever the file's length. The decode
+// thread sleeps until half of it has played and then fills it up again in one go.
+constexpr std::size_t kRingFrames = 32768;
+constexpr std::size_t kRefillRoom = kRingFrames / 2;
+constexpr std::size_t kDecodeFrames = 4096;
 constexpr std::size_t kHandOutHistory = 32;
 constexpr std::uint32_t kBytesPerSample = 2;  // positions count 16-bit samples
 
@@ -68,7 +76,13 @@ struct HandOut {
   std::uint32_t device_frames;
 };
 
-struct Stream {
+std::uint16_t Clamp16(float v) {
+  const float s = std::nearbyint(v * 32768.0f);
+  const float c = std::clamp(s, -32768.0f, 32767.0f);
+  return static_cast<std::uint16_t>(static_cast<std::int16_t>(c));
+}
+
+struct Stream : PulseFeed {
   Handle id = 0;
   std::unique_ptr<Decoder> dec;
   std::uint32_t rate = 0;      // the file's
@@ -93,14 +107,30 @@ struct Stream {
   bool quit = false;
   std::thread worker;
 
-  ~Stream() {
+  // Through a sound server only.
+  PulseConnection* conn = nullptr;
+  std::unique_ptr<PulseStream> pout;
+  bool hungry = false;          // the server asked for more than the ring had
+  bool lost = false;            // the server stream failed (the server went away)
+  bool tail_written = false;    // the segment's last frame went to the server
+  Clock::time_point end_at;     // when that last frame is heard, while playing
+  std::uint64_t dev_heard = 0;  // device frames of the segment heard, as last learnt
+
+  ~Stream() override {
     {
       std::lock_guard<std::mutex> lk(m);
       quit = true;
     }
     cv.notify_all();
     if (worker.joinable()) worker.join();
+    pout.reset();  // the server stream pulls from the ring until it is gone
   }
+
+  std::size_t Pull(std::int16_t* out, std::size_t frames, bool* last) override;
+  void Drained(std::int64_t latency_frames) override;
+  void Lost() override;
+  // Called with m held: when the tail written at `latency_frames` before it is heard.
+  void SetEndFrom(std::int64_t latency_frames, Clock::time_point now);
 
   std::uint32_t BytesPerFrame() const { return channels * kBytesPerSample; }
 
@@ -114,7 +144,9 @@ struct Stream {
   // Called with m held: notices a stream whose last frame has been heard.
   void UpdateEnd(Clock::time_point now) {
     if (state != PlayState::kPlaying || !eof || count != 0) return;
-    if (!handed.empty()) {
+    if (pout) {
+      if (!tail_written || now < end_at) return;
+    } else if (!handed.empty()) {
       const HandOut& h = handed.back();
       const auto heard_out =
           h.at + latency +
@@ -125,8 +157,17 @@ struct Stream {
     state = PlayState::kEnded;
   }
 
-  // Called with m held.
-  std::uint64_t Heard(Clock::time_point now) const {
+  // Called with m held. `server_latency` is the server's report for a stream that has a server
+  // stream (nullptr when it has none now: the last position learnt holds).
+  std::uint64_t Heard(Clock::time_point now, const std::int64_t* server_latency = nullptr) {
+    if (pout) {
+      if (state == PlayState::kEnded) return failed ? SourceAt(seg_out) : frames;
+      if (server_latency && !lost) {
+        const auto l = static_cast<std::uint64_t>(std::max<std::int64_t>(*server_latency, 0));
+        dev_heard = seg_out > l ? seg_out - l : 0;
+      }
+      return SourceAt(std::min(dev_heard, seg_out));
+    }
     if (state == PlayState::kEnded) {
       if (!failed) return frames;
       return handed.empty() ? seg_start : handed.back().last;
@@ -152,6 +193,8 @@ struct Stream {
     seg_start = frame;
     seg_out = 0;
     handed.clear();
+    tail_written = false;
+    dev_heard = 0;
     cv.notify_all();
   }
 
@@ -202,6 +245,8 @@ void Stream::Work() {
                             kOutChannels, static_cast<int>(out_rate));
   }
   bool source_done = false;
+  bool topping_up = true;  // filling the ring up; it waits again once the ring is full
+  bool fresh = false;      // frames (or the end) reached the ring since the server was served
   std::uint64_t my_gen = 0;
   std::uint64_t src_in = 0;    // source frames fed to the resampler this segment
   std::uint64_t out_made = 0;  // device frames it has given back
@@ -211,8 +256,17 @@ void Stream::Work() {
     failed = eof = source_done = true;
   }
   while (!quit) {
+    if (fresh && hungry && pout) {
+      // The server asked for more than there was: serve it now rather than on its next request.
+      fresh = hungry = false;
+      lk.unlock();
+      pout->Kick();
+      lk.lock();
+      continue;
+    }
     if (gen != my_gen) {
       my_gen = gen;
+      topping_up = true;
       const std::uint64_t to = seek_to;
       pending.clear();
       pending_at = 0;
@@ -240,9 +294,12 @@ void Stream::Work() {
       count += n;
       pending_at += 2 * n;
       if (pending_at >= pending.size() && source_done) eof = true;
+      fresh = true;
       continue;
     }
-    if (source_done || room == 0) {
+    if (room == 0) topping_up = false;
+    if (room >= kRefillRoom) topping_up = true;
+    if (source_done || !topping_up) {
       cv.wait(lk);
       continue;
     }
@@ -280,17 +337,56 @@ void Stream::Work() {
     if (got <= 0) {
       source_done = true;
       if (got < 0) failed = true;
-      if (pending.empty()) eof = true;
+      if (pending.empty()) eof = fresh = true;
     }
   }
   lk.unlock();
   if (rs) SDL_FreeAudioStream(rs);
 }
 
-std::uint16_t Clamp16(float v) {
-  const float s = std::nearbyint(v * 32768.0f);
-  const float c = std::clamp(s, -32768.0f, 32767.0f);
-  return static_cast<std::uint16_t>(static_cast<std::int16_t>(c));
+// The server applies the volume (PulseStream::SetVolume).
+std::size_t Stream::Pull(std::int16_t* out, std::size_t want, bool* last) {
+  std::unique_lock<std::mutex> lk(m);
+  if (lost) return 0;
+  const std::size_t n = std::min(want, count);
+  auto* o = reinterpret_cast<std::uint16_t*>(out);
+  for (std::size_t i = 0; i < n; ++i) {
+    const std::size_t slot = (rd + i) % kRingFrames;
+    o[2 * i] = Clamp16(ring[2 * slot]);
+    o[2 * i + 1] = Clamp16(ring[2 * slot + 1]);
+  }
+  rd = (rd + n) % kRingFrames;
+  count -= n;
+  seg_out += n;
+  *last = eof && count == 0;
+  hungry = n < want && !*last;
+  const bool wake = count <= kRingFrames - kRefillRoom;
+  lk.unlock();
+  if (wake) cv.notify_all();
+  return n;
+}
+
+void Stream::SetEndFrom(std::int64_t latency_frames, Clock::time_point now) {
+  // Unknown right after a seek: then at most what was written since is still to be heard.
+  const double frames_left =
+      latency_frames >= 0 ? static_cast<double>(latency_frames) : static_cast<double>(seg_out);
+  end_at = now + std::chrono::duration_cast<Clock::duration>(
+                     std::chrono::duration<double>(frames_left / out_rate));
+}
+
+void Stream::Drained(std::int64_t latency_frames) {
+  std::lock_guard<std::mutex> lk(m);
+  tail_written = true;
+  SetEndFrom(latency_frames, Clock::now());
+}
+
+void Stream::Lost() {
+  {
+    std::lock_guard<std::mutex> lk(m);
+    lost = true;
+    if (state == PlayState::kPlaying || state == PlayState::kPaused) state = PlayState::kStopped;
+  }
+  cv.notify_all();
 }
 
 }  // namespace
@@ -303,6 +399,8 @@ struct AudioEngine::Impl {
   SDL_AudioSpec fmt{};
   std::vector<float> mix;  // used by the device callback only
   std::atomic<std::uint32_t> volume{0xFFFFFFFFu};
+  // Set when the output is a sound server rather than an SDL device.
+  std::unique_ptr<PulseConnection> pulse;
 
   std::shared_ptr<Stream> Find(Handle h) {
     if (h == 0) return nullptr;
@@ -352,8 +450,9 @@ struct AudioEngine::Impl {
     s.seg_out += n;
     s.handed.push_back(HandOut{now, first, s.SourceAt(s.seg_out), static_cast<std::uint32_t>(n)});
     if (s.handed.size() > kHandOutHistory) s.handed.pop_front();
+    const bool wake = s.count <= kRingFrames - kRefillRoom;
     lk.unlock();
-    s.cv.notify_all();
+    if (wake) s.cv.notify_all();
   }
 
   // Takes every stream out of the table and lets them go (joining their workers) unlocked.
@@ -402,8 +501,26 @@ bool AudioEngine::Init(int device, std::uint32_t freq, std::uint32_t flags) {
   if (d.ready) return Fail(kErrAlready);
   if (flags != 0 || freq > 384000) return Fail(kErrIllegalParam);
   if (device == 0 || device < -1) return Fail(kErrDevice);
-  // Leave SIGINT and SIGTERM to the program.
+  // The default device goes through the sound server when one answers; a listed device, a
+  // driver named in SDL_AUDIODRIVER, and a system without a server go through SDL.
+  if (device == -1 && PulseConnection::Wanted()) {
+    if (auto pulse = PulseConnection::Open(freq ? freq : kDefaultFreq)) {
+      std::lock_guard<std::mutex> lk(d.mu);
+      d.pulse = std::move(pulse);
+      d.fmt = SDL_AudioSpec{};
+      d.fmt.freq = static_cast<int>(d.pulse->rate());
+      d.fmt.channels = kOutChannels;
+      d.ready = true;
+      t_error = kOk;
+      return true;
+    }
+  }
+  // Leave SIGINT and SIGTERM to the program, and show in the mixer under the program's name.
   SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+  SDL_SetHint(SDL_HINT_APP_NAME, "Quillet");
+  SDL_SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, "Quillet");
+  SDL_SetHint(SDL_HINT_AUDIO_DEVICE_STREAM_NAME, "Quillet");
+  SDL_SetHint(SDL_HINT_AUDIO_DEVICE_STREAM_ROLE, "music");
   if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return Fail(kErrDriver);
   std::string name;
   if (device > 0) {
@@ -452,6 +569,16 @@ bool AudioEngine::Free() {
   Impl& d = *impl_;
   if (!d.ready) return Fail(kErrInit);
   d.FreeAllStreams();
+  if (d.pulse) {
+    std::unique_ptr<PulseConnection> gone;
+    {
+      std::lock_guard<std::mutex> lk(d.mu);
+      gone = std::move(d.pulse);
+      d.ready = false;
+    }
+    t_error = kOk;
+    return true;
+  }
   SDL_AudioDeviceID dev;
   {
     std::lock_guard<std::mutex> lk(d.mu);
@@ -471,9 +598,11 @@ Handle AudioEngine::StreamCreateFile(bool mem, const std::string& path, std::uin
   Impl& d = *impl_;
   std::uint32_t out_rate;
   Clock::duration latency;
+  PulseConnection* pulse;
   {
     std::lock_guard<std::mutex> lk(d.mu);
     if (!d.ready) return Fail(kErrInit), 0;
+    pulse = d.pulse.get();
     out_rate = static_cast<std::uint32_t>(d.fmt.freq);
     latency = std::chrono::duration_cast<Clock::duration>(
         std::chrono::duration<double>(static_cast<double>(d.fmt.samples) / d.fmt.freq));
@@ -485,6 +614,8 @@ Handle AudioEngine::StreamCreateFile(bool mem, const std::string& path, std::uin
   if (!src) return Fail(err), 0;
   auto dec = OpenDecoder(src, DecoderUse::kPlay, &err);
   if (!dec) return Fail(err), 0;
+  // After the server went away, the next stream connects again.
+  if (pulse && !pulse->EnsureConnected()) return Fail(kErrDevice), 0;
 
   std::shared_ptr<Stream> s;
   try {
@@ -497,6 +628,11 @@ Handle AudioEngine::StreamCreateFile(bool mem, const std::string& path, std::uin
     s->latency = latency;
     s->dec = std::move(dec);
     s->ring.assign(kRingFrames * 2, 0.0f);
+    if (pulse) {
+      s->conn = pulse;
+      s->pout = pulse->NewStream(s.get());
+      if (!s->pout) return Fail(kErrDevice), 0;
+    }
     s->worker = std::thread([raw = s.get()] { raw->Work(); });
   } catch (const std::bad_alloc&) {
     return Fail(kErrMemory), 0;
@@ -506,6 +642,10 @@ Handle AudioEngine::StreamCreateFile(bool mem, const std::string& path, std::uin
   {
     std::lock_guard<std::mutex> lk(d.mu);
     d.streams.emplace(s->id, s);
+  }
+  if (s->pout) {
+    PulseConnectionLock pl(pulse);
+    s->pout->SetVolume(d.volume.load(std::memory_order_relaxed));
   }
   t_error = kOk;
   return s->id;
@@ -529,10 +669,23 @@ bool AudioEngine::ChannelPlay(Handle h, bool restart) {
   auto s = impl_->Find(h);
   if (!s) return Fail(kErrHandle);
   {
+    PulseConnectionLock pl(s->conn);
     std::lock_guard<std::mutex> lk(s->m);
+    if (s->lost) return Fail(kErrDevice);
     s->UpdateEnd(Clock::now());
-    if (restart || s->state == PlayState::kEnded) s->SeekLocked(0);
+    if (restart || s->state == PlayState::kEnded) {
+      s->SeekLocked(0);
+      if (s->pout) s->pout->Flush();
+    }
     s->state = PlayState::kPlaying;
+    if (s->pout) {
+      s->pout->SetCorked(false);
+      std::int64_t latency = -1;
+      if (s->tail_written) {
+        if (!s->pout->LatencyFrames(&latency)) latency = -1;
+        s->SetEndFrom(latency, Clock::now());
+      }
+    }
   }
   s->cv.notify_all();
   t_error = kOk;
@@ -542,11 +695,13 @@ bool AudioEngine::ChannelPlay(Handle h, bool restart) {
 bool AudioEngine::ChannelPause(Handle h) {
   auto s = impl_->Find(h);
   if (!s) return Fail(kErrHandle);
+  PulseConnectionLock pl(s->conn);
   std::lock_guard<std::mutex> lk(s->m);
   s->UpdateEnd(Clock::now());
   if (s->state == PlayState::kPaused) return Fail(kErrAlready);
   if (s->state != PlayState::kPlaying) return Fail(kErrNotPlaying);
   s->state = PlayState::kPaused;
+  if (s->pout) s->pout->SetCorked(true);
   t_error = kOk;
   return true;
 }
@@ -554,10 +709,13 @@ bool AudioEngine::ChannelPause(Handle h) {
 bool AudioEngine::ChannelStop(Handle h) {
   auto s = impl_->Find(h);
   if (!s) return Fail(kErrHandle);
+  PulseConnectionLock pl(s->conn);
   std::lock_guard<std::mutex> lk(s->m);
   s->UpdateEnd(Clock::now());
-  if (s->state == PlayState::kPlaying || s->state == PlayState::kPaused)
+  if (s->state == PlayState::kPlaying || s->state == PlayState::kPaused) {
     s->state = PlayState::kStopped;
+    if (s->pout) s->pout->SetCorked(true);
+  }
   t_error = kOk;
   return true;
 }
@@ -565,7 +723,10 @@ bool AudioEngine::ChannelStop(Handle h) {
 std::uint32_t AudioEngine::ChannelIsActive(Handle h) {
   auto s = impl_->Find(h);
   if (!s) return Fail(kErrHandle), kStopped;
+  PulseConnectionLock pl(s->conn);
   std::lock_guard<std::mutex> lk(s->m);
+  // A stream whose server went away has stopped; the code says why.
+  if (s->lost) return Fail(kErrDevice), kStopped;
   s->UpdateEnd(Clock::now());
   t_error = kOk;
   switch (s->state) {
@@ -588,11 +749,14 @@ std::uint64_t AudioEngine::ChannelGetLength(Handle h) {
 std::uint64_t AudioEngine::ChannelGetPosition(Handle h) {
   auto s = impl_->Find(h);
   if (!s) return Fail(kErrHandle), kNotAvailable;
+  PulseConnectionLock pl(s->conn);
+  std::int64_t latency = 0;
+  const bool known = s->pout && s->pout->LatencyFrames(&latency);
   std::lock_guard<std::mutex> lk(s->m);
   const auto now = Clock::now();
   s->UpdateEnd(now);
   t_error = kOk;
-  return s->Heard(now) * s->BytesPerFrame();
+  return s->Heard(now, known ? &latency : nullptr) * s->BytesPerFrame();
 }
 
 double AudioEngine::ChannelBytes2Seconds(Handle h, std::uint64_t bytes) {
@@ -621,10 +785,12 @@ bool AudioEngine::ChannelSetPosition(Handle h, std::uint64_t bytes) {
   const std::uint64_t frame = bytes / s->BytesPerFrame();
   if (frame > s->frames) return Fail(kErrPosition);
   {
+    PulseConnectionLock pl(s->conn);
     std::lock_guard<std::mutex> lk(s->m);
     s->UpdateEnd(Clock::now());
     if (s->state == PlayState::kEnded) s->state = PlayState::kStopped;
     s->SeekLocked(frame);
+    if (s->pout) s->pout->Flush();
   }
   t_error = kOk;
   return true;
@@ -637,6 +803,16 @@ std::uint32_t AudioEngine::GetVolume() {
 
 bool AudioEngine::SetVolume(std::uint32_t packed) {
   impl_->volume.store(packed, std::memory_order_relaxed);
+  std::vector<std::shared_ptr<Stream>> served;
+  {
+    std::lock_guard<std::mutex> lk(impl_->mu);
+    for (const auto& [id, s] : impl_->streams)
+      if (s->pout) served.push_back(s);
+  }
+  for (const auto& s : served) {
+    PulseConnectionLock pl(s->conn);
+    s->pout->SetVolume(packed);
+  }
   t_error = kOk;
   return true;
 }

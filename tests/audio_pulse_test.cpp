@@ -1,0 +1,333 @@
+// The engine through a real sound server: the test starts a private PulseAudio with a null sink
+// in a temporary folder and records the sink's monitor with parec, so what is checked is what a
+// listener would hear. Skipped only when pulseaudio or parec is missing or does not come up.
+// Every wait is bounded; nothing here measures speed.
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/prctl.h>
+#include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "audio/AudioEngine.h"
+#include "support/fixtures/AudioFixtures.h"
+#include "support/fixtures/FileFixtures.h"
+
+namespace quillet::audio {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using std::chrono::milliseconds;
+using testing::TempDir;
+
+constexpr int kRate = 44100;
+
+std::optional<std::string> FindProgram(const std::string& name) {
+  const char* path = std::getenv("PATH");
+  const std::string dirs = path ? path : "/usr/bin:/bin";
+  std::size_t start = 0;
+  while (start <= dirs.size()) {
+    const std::size_t end = std::min(dirs.find(':', start), dirs.size());
+    const std::string candidate = dirs.substr(start, end - start) + "/" + name;
+    if (::access(candidate.c_str(), X_OK) == 0) return candidate;
+    start = end + 1;
+  }
+  return std::nullopt;
+}
+
+// Starts a program with `env` added, its output to `out` (or discarded); it ends with the test.
+pid_t Spawn(const std::vector<std::string>& args, const std::vector<std::string>& env = {},
+            const std::string& out = "/dev/null") {
+  const pid_t pid = ::fork();
+  if (pid != 0) return pid;
+  ::prctl(PR_SET_PDEATHSIG, SIGKILL);
+  const int null = ::open("/dev/null", O_RDWR);
+  const int sink = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
+  ::dup2(null, STDIN_FILENO);
+  ::dup2(sink, STDOUT_FILENO);
+  ::dup2(null, STDERR_FILENO);
+  for (int fd = 3; fd < 256; ++fd) ::close(fd);
+  for (const std::string& e : env) ::putenv(const_cast<char*>(e.c_str()));
+  std::vector<char*> argv;
+  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
+  argv.push_back(nullptr);
+  ::execv(argv[0], argv.data());
+  ::_exit(127);
+}
+
+void Stop(pid_t& pid, int sig = SIGTERM) {
+  if (pid <= 0) return;
+  ::kill(pid, sig);
+  for (int i = 0; i < 300 && ::waitpid(pid, nullptr, WNOHANG) != pid; ++i) {
+    if (i == 200) ::kill(pid, SIGKILL);
+    std::this_thread::sleep_for(milliseconds(10));
+  }
+  pid = -1;
+}
+
+template <typename F>
+bool WaitFor(F done, milliseconds limit = milliseconds(10000)) {
+  const auto end = Clock::now() + limit;
+  while (!done()) {
+    if (Clock::now() > end) return false;
+    std::this_thread::sleep_for(milliseconds(5));
+  }
+  return true;
+}
+
+// A PulseAudio of the test's own: a null sink "qtest" and a socket in a temporary folder, which
+// PULSE_SERVER points the engine at. As root it runs per-user all the same (--system=no).
+class PrivatePulse {
+ public:
+  PrivatePulse() {
+    ::setenv("PULSE_SERVER", ("unix:" + socket_).c_str(), 1);
+    ::setenv("SDL_AUDIODRIVER", "pulse", 1);
+  }
+  ~PrivatePulse() {
+    Stop(recorder_);
+    Stop(keeper_);
+    Stop(server_);
+  }
+
+  // False (with the reason) when the server does not come up.
+  bool Start(std::string* why) {
+    const auto exe = FindProgram("pulseaudio");
+    if (!exe || !FindProgram("parec") || !FindProgram("pacat"))
+      return *why = "pulseaudio or its utilities are not installed", false;
+    ::unlink(socket_.c_str());
+    const std::string home = dir_.path();
+    server_ = Spawn(
+        {*exe, "-n", "--daemonize=no", "--exit-idle-time=-1", "--system=no", "--use-pid-file=no",
+         "--disallow-module-loading=no", "-L", "module-null-sink sink_name=qtest rate=44100", "-L",
+         "module-native-protocol-unix socket=" + socket_ + " auth-anonymous=1"},
+        {"HOME=" + home, "XDG_RUNTIME_DIR=" + home, "XDG_CONFIG_HOME=" + home});
+    struct stat st {};
+    if (!WaitFor([&] { return ::stat(socket_.c_str(), &st) == 0; })) {
+      *why = "pulseaudio did not come up";
+      return false;
+    }
+    return true;
+  }
+  void Kill() { Stop(server_, SIGKILL); }
+
+  // An idle null sink renders in blocks of seconds, and so does its monitor; a silent stream
+  // at a low latency keeps it rendering in small steps, so the recording keeps up.
+  void StartRecording() {
+    const std::string format[] = {"--raw", "--format=s16le", "--rate=44100", "--channels=2",
+                                  "--latency-msec=20"};
+    keeper_ = Spawn({*FindProgram("pacat"), "-p", format[0], format[1], format[2], format[3],
+                     format[4], "/dev/zero"});
+    recorder_ = Spawn({*FindProgram("parec"), "-d", "qtest.monitor", format[0], format[1],
+                       format[2], format[3], format[4]},
+                      {}, recording_);
+    struct stat st {};
+    EXPECT_TRUE(WaitFor([&] {
+      return ::stat(recording_.c_str(), &st) == 0 && st.st_size > kRate * 4 / 10;
+    })) << "the recording did not start";
+  }
+  // The left channel of what the sink played, as floats in [-1, 1].
+  std::vector<float> StopRecording() {
+    std::this_thread::sleep_for(milliseconds(300));
+    Stop(recorder_, SIGINT);
+    Stop(keeper_);
+    const std::vector<std::int16_t> rec = testing::ReadS16(recording_);
+    std::vector<float> left(rec.size() / 2);
+    for (std::size_t i = 0; i < left.size(); ++i) left[i] = rec[2 * i] / 32768.0f;
+    return left;
+  }
+  std::string Run(const std::string& command) {
+    std::string text;
+    if (FILE* p = ::popen(command.c_str(), "r")) {
+      char buf[4096];
+      std::size_t n;
+      while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) text.append(buf, n);
+      ::pclose(p);
+    }
+    return text;
+  }
+
+  TempDir dir_;
+
+ private:
+  std::string socket_ = dir_.File("native");
+  std::string recording_ = dir_.File("monitor.raw");
+  pid_t server_ = -1;
+  pid_t recorder_ = -1;
+  pid_t keeper_ = -1;
+};
+
+// Runs of sound in a recording: [first, end) sample ranges louder than silence, with gaps under
+// `bridge` samples (a sine's own zero crossings) joined.
+std::vector<std::pair<std::size_t, std::size_t>> SoundRuns(const std::vector<float>& x,
+                                                           std::size_t bridge = 64) {
+  std::vector<std::pair<std::size_t, std::size_t>> runs;
+  for (std::size_t i = 0; i < x.size(); ++i) {
+    if (std::fabs(x[i]) < 0.02f) continue;
+    if (!runs.empty() && i - runs.back().second <= bridge)
+      runs.back().second = i + 1;
+    else
+      runs.push_back({i, i + 1});
+  }
+  return runs;
+}
+
+// The frequency of [from, to) by counting rising zero crossings.
+double Frequency(const std::vector<float>& x, std::size_t from, std::size_t to) {
+  std::size_t first = 0, last = 0, n = 0;
+  for (std::size_t i = from + 1; i < to; ++i) {
+    if (x[i - 1] < 0 && x[i] >= 0) {
+      if (n == 0) first = i;
+      last = i;
+      ++n;
+    }
+  }
+  return n < 2 ? 0 : (n - 1) * static_cast<double>(kRate) / static_cast<double>(last - first);
+}
+
+// The largest step between neighbouring samples: a sine of 0.5 at 1 kHz moves at most 0.072
+// per sample, so a dropout or a repeated block shows as a jump far above that.
+float LargestJump(const std::vector<float>& x, std::size_t from, std::size_t to) {
+  float worst = 0;
+  for (std::size_t i = from + 1; i < to; ++i) worst = std::max(worst, std::fabs(x[i] - x[i - 1]));
+  return worst;
+}
+
+class PulseTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    std::string why;
+    if (!pulse_.Start(&why)) GTEST_SKIP() << why;
+    ASSERT_TRUE(engine_.Init(-1, kRate, 0)) << AudioEngine::ErrorGetCode();
+  }
+
+  Handle Tone(double seconds, double freq = 1000) {
+    const std::string path = pulse_.dir_.File("tone" + std::to_string(n_++) + ".wav");
+    testing::WriteSineWave(path, seconds, {}, freq, 0.5);
+    const Handle h = engine_.StreamCreateFile(false, path, 0, 0, 0);
+    EXPECT_NE(h, 0u) << AudioEngine::ErrorGetCode();
+    return h;
+  }
+  double Seconds(Handle h) {
+    return engine_.ChannelBytes2Seconds(h, engine_.ChannelGetPosition(h));
+  }
+
+  PrivatePulse pulse_;
+  AudioEngine engine_;
+  int n_ = 0;
+};
+
+TEST_F(PulseTest, ToneComesOutWholeAtItsFrequencyUnderTheProgramsName) {
+  pulse_.StartRecording();
+  const Handle h = Tone(1.5);
+  ASSERT_TRUE(engine_.ChannelPlay(h, false));
+  std::this_thread::sleep_for(milliseconds(400));
+  // The mixer shows the program by name, as music.
+  const std::string inputs = pulse_.Run("pactl list sink-inputs 2>/dev/null");
+  EXPECT_NE(inputs.find("application.name = \"Quillet\""), std::string::npos) << inputs;
+  EXPECT_NE(inputs.find("media.role = \"music\""), std::string::npos) << inputs;
+  const double at = Seconds(h);
+  EXPECT_GT(at, 0.1);
+  EXPECT_LT(at, 1.5);
+  ASSERT_TRUE(WaitFor([&] { return engine_.ChannelIsActive(h) == kStopped; }));
+  EXPECT_EQ(AudioEngine::ErrorGetCode(), kOk);
+  EXPECT_NEAR(Seconds(h), 1.5, 1e-6);
+
+  const std::vector<float> rec = pulse_.StopRecording();
+  const auto runs = SoundRuns(rec);
+  ASSERT_EQ(runs.size(), 1u) << "the tone was cut into pieces";
+  const auto [from, to] = runs[0];
+  EXPECT_NEAR(static_cast<double>(to - from) / kRate, 1.5, 0.005);
+  EXPECT_NEAR(Frequency(rec, from, to), 1000.0, 1.0);
+  EXPECT_LT(LargestJump(rec, from, to), 0.08f) << "a dropout or a repeated block";
+}
+
+TEST_F(PulseTest, PauseSilencesAndPlayGoesOnWhereItHeldSeekIsHeardFromTheNewPlace) {
+  pulse_.StartRecording();
+  // 500 Hz for the first two seconds, 1500 Hz after: what is heard tells where it plays from.
+  const std::string path = pulse_.dir_.File("two.wav");
+  std::vector<float> samples = testing::Sine(2 * kRate, 2, kRate, 500, 0.5);
+  const std::vector<float> high = testing::Sine(2 * kRate, 2, kRate, 1500, 0.5);
+  samples.insert(samples.end(), high.begin(), high.end());
+  testing::WriteWave(path, {}, samples);
+  const Handle h = engine_.StreamCreateFile(false, path, 0, 0, 0);
+  ASSERT_NE(h, 0u);
+  ASSERT_TRUE(engine_.ChannelPlay(h, false));
+  std::this_thread::sleep_for(milliseconds(500));
+  ASSERT_TRUE(engine_.ChannelPause(h));
+  const double held = Seconds(h);
+  std::this_thread::sleep_for(milliseconds(600));
+  EXPECT_EQ(Seconds(h), held) << "the position moved while paused";
+  EXPECT_EQ(engine_.ChannelIsActive(h), kPaused);
+  // Half the volume: heard at once, also in what the server already holds.
+  ASSERT_TRUE(engine_.SetVolume(0x80008000u));
+  ASSERT_TRUE(engine_.ChannelPlay(h, false));
+  std::this_thread::sleep_for(milliseconds(500));
+  // Into the high half, 0.5 s before its end.
+  ASSERT_TRUE(engine_.ChannelSetPosition(h, engine_.ChannelSeconds2Bytes(h, 3.5)));
+  ASSERT_TRUE(WaitFor([&] { return engine_.ChannelIsActive(h) == kStopped; }));
+  const std::vector<float> rec = pulse_.StopRecording();
+
+  // A seek may leave a short silence while the new place is decoded; it is heard within 0.1 s.
+  const auto runs = SoundRuns(rec, kRate / 10);
+  ASSERT_EQ(runs.size(), 2u) << "expected sound, the pause's silence, sound";
+  const double silence = static_cast<double>(runs[1].first - runs[0].second) / kRate;
+  EXPECT_GT(silence, 0.45) << "the pause did not silence the output";
+  EXPECT_LT(silence, 2.0);
+  // Before the pause: 500 Hz, as long as the position said had been heard.
+  EXPECT_NEAR(Frequency(rec, runs[0].first, runs[0].second), 500.0, 1.5);
+  EXPECT_NEAR(static_cast<double>(runs[0].second - runs[0].first) / kRate, held, 0.03);
+  EXPECT_LT(LargestJump(rec, runs[0].first + 64, runs[0].second - 64), 0.05f);
+  // After it, the 500 Hz tone goes on from where it held, then the seek's 1500 Hz, 0.5 s long.
+  const auto [from, to] = runs[1];
+  const std::size_t tail = static_cast<std::size_t>(0.5 * kRate);
+  ASSERT_GT(to - from, tail + kRate / 10);
+  EXPECT_NEAR(Frequency(rec, from, to - tail - kRate / 50), 500.0, 1.5);
+  float peak = 0;
+  for (std::size_t i = from; i < from + kRate / 5; ++i) peak = std::max(peak, std::fabs(rec[i]));
+  EXPECT_NEAR(peak, 0.25, 0.01) << "the volume was not applied to the buffered sound";
+  EXPECT_NEAR(Frequency(rec, to - tail + kRate / 50, to), 1500.0, 3.0);
+}
+
+TEST_F(PulseTest, ServerKilledMidTrackStopsTheStreamWithItsCodeAndTheNextPlayWorksAgain) {
+  const Handle h = Tone(20);
+  ASSERT_TRUE(engine_.ChannelPlay(h, false));
+  std::this_thread::sleep_for(milliseconds(300));
+  pulse_.Kill();
+  // The stream stops and says why; nothing hangs.
+  ASSERT_TRUE(WaitFor([&] { return engine_.ChannelIsActive(h) == kStopped; }, milliseconds(5000)));
+  EXPECT_EQ(AudioEngine::ErrorGetCode(), kErrDevice);
+  const double at = Seconds(h);
+  EXPECT_GE(at, 0.0);
+  EXPECT_LT(at, 10.0);
+  EXPECT_FALSE(engine_.ChannelPlay(h, false));
+  EXPECT_EQ(AudioEngine::ErrorGetCode(), kErrDevice);
+  EXPECT_TRUE(engine_.ChannelSetPosition(h, 0));
+  const std::string path = pulse_.dir_.File("short.wav");
+  testing::WriteSineWave(path, 1.0);
+  EXPECT_EQ(engine_.StreamCreateFile(false, path, 0, 0, 0), 0u);
+  EXPECT_EQ(AudioEngine::ErrorGetCode(), kErrDevice);
+
+  // With the server back, the next stream plays.
+  std::string why;
+  ASSERT_TRUE(pulse_.Start(&why)) << why;
+  const Handle again = Tone(2);
+  ASSERT_NE(again, 0u);
+  ASSERT_TRUE(engine_.ChannelPlay(again, false));
+  EXPECT_TRUE(WaitFor([&] { return Seconds(again) > 0.3; }));
+  EXPECT_EQ(engine_.ChannelIsActive(again), kPlaying);
+  EXPECT_TRUE(engine_.StreamFree(h));
+  EXPECT_TRUE(engine_.Free());
+}
+
+}  // namespace
+}  // namespace quillet::audio
