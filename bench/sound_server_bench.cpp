@@ -23,9 +23,9 @@
 #include <string>
 #include <thread>
 
+#include "audio/AudioEngine.h"
 #include "common/PlayerState.h"
 #include "platform/Dialogs.h"
-#include "audio/AudioEngine.h"
 #include "shell/Application.h"
 #include "shell/Look.h"
 #include "shell/PlaylistView.h"

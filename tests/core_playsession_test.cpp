@@ -149,6 +149,39 @@ TEST_F(PlaySessionTest, FailedStartsSettleTheStateAndReportTheEngineCode) {
   EXPECT_EQ(t.strip, std::string(PlaySession::kLyricPlaceholder));
 }
 
+TEST_F(PlaySessionTest, OutputLostUnderATrackIsSaidOnceAndTheNextPlayOpensAgain) {
+  AddRow("a.mp3");
+  AddRow("b.mp3");
+  session.SwitchLoopList(false, 0);
+  Tick();
+  ASSERT_EQ(state.PlayerState, psPlaying);
+  engine.Find(state.CurrentStream)->st = ScriptedEngine::St::Lost;
+
+  // The tick that finds it says so once and stops the list loop, which would otherwise try
+  // every row in turn without a sound.
+  TickShown t = Tick();
+  ASSERT_TRUE(t.outputError.has_value());
+  EXPECT_EQ(*t.outputError, audio::kErrDevice);
+  EXPECT_EQ(state.PlayerState, psStopped);
+  EXPECT_EQ(state.PlayMode, pmNone);
+  const int creates = engine.Count("create ");
+  for (int i = 0; i < 5; ++i) {
+    t = Tick();
+    EXPECT_FALSE(t.outputError.has_value());
+  }
+  EXPECT_EQ(engine.Count("create "), creates);
+
+  // A track that simply ends is no such error.
+  session.Play(&rows[1]);
+  engine.End(state.CurrentStream);
+  EXPECT_FALSE(Tick().outputError.has_value());
+
+  // Back again, play works.
+  session.Play(&rows[0]);
+  EXPECT_EQ(state.PlayerState, psPlaying);
+  EXPECT_EQ(engine.streams.size(), 1u);
+}
+
 TEST_F(PlaySessionTest, TickReadsThePositionOnceSoCaptionAndLyricAgree) {
   AddRow("a.mp3", true, 120);
   testing::WriteBytes(dir.File("a.lrc"), "[00:04]four\r\n[00:05]five\r\n");

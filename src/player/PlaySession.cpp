@@ -361,6 +361,14 @@ void PlaySession::ProgressStep(const std::vector<PlaylistRow>& rows, int selecte
 // A stream that is no longer active means stopped.
 void PlaySession::EndOfTrackStep(TickShown* t) {
   if (engine_.ChannelIsActive(State.CurrentStream) != audio::kStopped) return;
+  // The sound output went away under the track (the sound server stopped): the track stops
+  // with its play mode, which would otherwise try every row in turn, and the user is told once;
+  // nothing plays from then on. The next play opens the output again.
+  if (engine_.LastErrorCode() == audio::kErrDevice && State.CurrentStream != 0 &&
+      State.PlayerState != psStopped) {
+    t->outputError = audio::kErrDevice;
+    State.PlayMode = pmNone;
+  }
   t->strip = kLyricPlaceholder;
   State.PlayerState = psStopped;
 }

@@ -27,6 +27,7 @@ struct Shown {
   bool focusList = false;            // the list takes the keyboard focus (when on screen)
   std::string failure;               // input/output failures for the general error box
   std::optional<int> streamError;    // the stream error box, with the engine's code
+  std::optional<int> outputError;    // the sound output went away: its box, with the code
 };
 
 // What a refresh tick shows, in addition.
@@ -50,6 +51,8 @@ class PlaySession {
   static constexpr const char* kLyricPlaceholder = "歌词显示区...";
   // The stream error box's message.
   static constexpr const char* kStreamError = "不支持的文件格式：创建数据流时出现错误！";
+  // The message when the sound output goes away under a playing track.
+  static constexpr const char* kOutputError = "播放音频时出现错误！";
 
   PlaySession(PlayerShared& state, audio::Engine& engine);
   PlaySession(const PlaySession&) = delete;

@@ -96,6 +96,7 @@ void TfrmMain::ShowResult(const Shown& shown) {
   if (shown.selectOnly) SelectOnly(*this, *shown.selectOnly);
   ShowPlayMode();
   if (shown.streamError) ShowAudioError(Dlg, this, PlaySession::kStreamError, *shown.streamError);
+  if (shown.outputError) ShowAudioError(Dlg, this, PlaySession::kOutputError, *shown.outputError);
   if (!shown.failure.empty()) ShowErrorBox(Dlg, this, State.VersionText, shown.failure);
 }
 
@@ -127,6 +128,7 @@ void TfrmMain::ShowTimerTimer() {
   ShowTimer->stop();
   RearmGuard rearm(*this);
   std::string failure;
+  std::optional<int> outputError;
   try {
     const TickShown t = Session.Tick(ListModel->Rows(), SelectedRow(), tbSetVolume->Position());
     if (t.volumeBar) tbSetVolume->SetPosition(*t.volumeBar);
@@ -137,6 +139,7 @@ void TfrmMain::ShowTimerTimer() {
     if (t.progressMax) tbPlayProgress->SetMax(*t.progressMax);
     if (t.progressPosition) tbPlayProgress->SetPosition(*t.progressPosition);
     ShowButtons(*this, t.buttons);
+    outputError = t.outputError;
     failure = t.failure;
   } catch (const std::exception& e) {
     failure = e.what();
@@ -144,6 +147,7 @@ void TfrmMain::ShowTimerTimer() {
     failure = "the refresh step failed";
   }
   // Reported while the timer is still off, so a failure that repeats does not pile up boxes.
+  if (outputError) ShowAudioError(Dlg, this, PlaySession::kOutputError, *outputError);
   if (!failure.empty()) ShowErrorBox(Dlg, this, State.VersionText, failure);
 }
 

@@ -24,7 +24,8 @@ class ScriptedEngine final : public audio::Engine {
     bool lengthKnown = true;
     bool playFails = false;
   };
-  enum class St { Fresh, Playing, Paused, Stopped, Ended };
+  // Lost: the sound output went away under the stream (a sound server that stopped).
+  enum class St { Fresh, Playing, Paused, Stopped, Ended, Lost };
   struct Stream {
     std::string path;
     File file;
@@ -97,6 +98,7 @@ class ScriptedEngine final : public audio::Engine {
     Stream* s = Find(h);
     if (s == nullptr) return Fail(audio::kErrHandle);
     if (s->file.playFails) return Fail(audio::kErrUnknown);
+    if (s->st == St::Lost) return Fail(audio::kErrDevice);
     if (restart || s->st == St::Ended) s->pos = 0;
     s->st = St::Playing;
     return Ok();
@@ -120,6 +122,11 @@ class ScriptedEngine final : public audio::Engine {
   std::uint32_t ChannelIsActive(audio::Handle h) override {
     Stream* s = Find(h);
     if (s == nullptr) return audio::kStopped;
+    if (s->st == St::Lost) {
+      error_ = audio::kErrDevice;
+      return audio::kStopped;
+    }
+    error_ = audio::kOk;
     if (s->st == St::Playing) return audio::kPlaying;
     if (s->st == St::Paused) return audio::kPaused;
     return audio::kStopped;
