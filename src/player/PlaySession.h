@@ -110,6 +110,24 @@ class PlaySession {
   // Resumes a pause.
   void ResumeFromStamp();
 
+  // ---- What the desktop's media controls read and ask for ------------------------------------
+  // A track as it was announced when its stream started.
+  struct Track {
+    std::uint32_t stream = 0;
+    std::string path, name, artist, album;
+  };
+  // The track of the open stream; null when no stream is open.
+  const Track* PlayingTrack() const;
+  // The open stream's play position in seconds, exact to the engine; 0 when not available.
+  double PositionSeconds();
+  // The open stream's length in seconds; nothing when not available.
+  std::optional<double> LengthSeconds();
+  // Plays on from `seconds` after the start, as releasing the seek bar does; a time past the end
+  // goes to the end. Nothing without a stream.
+  void SeekTo(double seconds);
+  // The output volume as the volume bar shows it: the larger channel, 0..65535.
+  int VolumeLevel();
+
  private:
   void StartRowAfresh(const PlaylistRow& row, Shown* shown);
   std::string StartModeTrack(const std::string& path, const std::string& name,
@@ -119,15 +137,16 @@ class PlaySession {
                        Shown* shown);
   void SwitchModeOff();
   void ShowLyric(const std::string& key, Shown* shown) const;
+  void PlayFrom(double seconds);
 
-  std::string ListLoopStep(const std::vector<PlaylistRow>& rows, int* selectedRow,
-                           TickShown* t);
+  std::string ListLoopStep(const std::vector<PlaylistRow>& rows, int* selectedRow, TickShown* t);
   void SingleLoopStep(TickShown* t);
   std::string LoopSelectionStep(TickShown* t);
   void ProgressStep(const std::vector<PlaylistRow>& rows, int selectedRow, TickShown* t);
   void EndOfTrackStep(TickShown* t);
 
   audio::Engine& engine_;
+  Track playing_;
 };
 
 }  // namespace quillet

@@ -7,6 +7,7 @@
 #include <cstdio>
 
 #include "shell/Look.h"
+#include "shell/MainMpris.h"
 #include "shell/TfrmAbout.h"
 #include "shell/TfrmConfig.h"
 #include "shell/TfrmLyric.h"
@@ -90,8 +91,11 @@ int RunApplication(int argc, char** argv, audio::Engine& engine) {
   Windows windows = CreateWindows(state, session, dialogs);
   if (windows.about == nullptr) return 1;
   windows.main->show();
+  // The media keys and the desktop's sound menus, when there is a session bus to reach them.
+  std::unique_ptr<MainMpris> mpris = MainMpris::Start(*windows.main);
   ScheduleScreenshots(windows);
   const int code = app.exec();
+  mpris.reset();
   windows.main.reset();
   return code;
 }

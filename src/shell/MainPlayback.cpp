@@ -138,6 +138,7 @@ void TfrmMain::ShowTimerTimer() {
     if (t.progressPosition) tbPlayProgress->SetPosition(*t.progressPosition);
     ShowButtons(*this, t.buttons);
     failure = t.failure;
+    if (AfterTick) AfterTick();
   } catch (const std::exception& e) {
     failure = e.what();
   } catch (...) {
