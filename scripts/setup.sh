@@ -12,6 +12,7 @@ PACKAGES=(
   libgtest-dev libgmock-dev libbenchmark-dev
   xvfb xauth x11-utils trayer fonts-arphic-ukai
   lame sox
+  dbus-daemon dbus-bin playerctl
   clang libclang-rt-14-dev
 )
 

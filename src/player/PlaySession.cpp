@@ -63,6 +63,7 @@ void PlaySession::ShowLyric(const std::string& key, Shown* shown) const {
 
 Shown PlaySession::Announce(const std::string& path, const std::string& name,
                             const std::string& artist, const std::string& album) {
+  playing_ = Track{State.CurrentStream, path, name, artist, album};
   Shown shown;
   IoResult io;
   const std::string lyricPath = LyricFileName(path, &State.LyricDir, &io);

@@ -51,8 +51,11 @@ class WindowControls final : public MediaControls {
         break;
     }
     n.volume = w_.Session.VolumeLevel() / kVolumeSteps;
-    n.canPlay = w_.btnPlay->isEnabled();
-    n.canPause = w_.btnPause->isEnabled();
+    // The buttons, except that a track that plays can still be played and one that is paused
+    // can still be paused (both commands then leave it as it is): to the desktop these say
+    // whether there is a track to play or pause, whatever it does at the moment.
+    n.canPlay = w_.btnPlay->isEnabled() || w_.State.PlayerState == psPlaying;
+    n.canPause = w_.btnPause->isEnabled() || w_.State.PlayerState == psPaused;
     n.canGoNext = w_.btnNext->isEnabled();
     n.canGoPrevious = w_.btnPrev->isEnabled();
     n.canSeek = w_.State.CurrentStream != 0;
