@@ -88,7 +88,8 @@ class PlaySession {
   void SwitchLoopSelection(bool checked, const std::vector<std::string>& selectedPaths);
   void SwitchLoopSingle(bool checked);
   // The lyric of the track that starts: the header summary of its lyric file, or its name, artist
-  // and album. The track becomes the open stream's (PlayingTrack). Failures to read the settings or the lyric file come back in `failure`.
+  // and album. Failures to read the settings or the lyric file come back in `failure`. The track
+  // becomes the open stream's (PlayingTrack).
   Shown Announce(const std::string& path, const std::string& name, const std::string& artist,
                  const std::string& album);
   // The lyric line for a minutes:seconds key (or the header key); empty: leave the strip.
