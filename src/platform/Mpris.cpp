@@ -86,6 +86,7 @@ class MprisService::Impl {
   MprisObject object;
   QString busName;
   MediaControls::Now announced;
+  bool sendFailed = false;
 };
 
 // org.mpris.MediaPlayer2: the application.
@@ -323,7 +324,12 @@ void MprisService::Announce() {
       QString::fromLatin1(kObjectPath), QStringLiteral("org.freedesktop.DBus.Properties"),
       QStringLiteral("PropertiesChanged"));
   signal << QString::fromLatin1(kPlayerInterface) << changed << QStringList();
-  impl_->bus.send(signal);
+  // Said once: a bus that went away would otherwise be reported at every tick.
+  if (!impl_->bus.send(signal) && !impl_->sendFailed) {
+    impl_->sendFailed = true;
+    std::fprintf(stderr, "quillet: the media controls could not announce a change: %s\n",
+                 qUtf8Printable(impl_->bus.lastError().message()));
+  }
 }
 
 }  // namespace quillet
