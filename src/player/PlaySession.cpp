@@ -63,6 +63,7 @@ void PlaySession::ShowLyric(const std::string& key, Shown* shown) const {
 
 Shown PlaySession::Announce(const std::string& path, const std::string& name,
                             const std::string& artist, const std::string& album) {
+  playing_ = Track{State.CurrentStream, path, name, artist, album};
   Shown shown;
   IoResult io;
   const std::string lyricPath = LyricFileName(path, &State.LyricDir, &io);
@@ -402,9 +403,11 @@ SeekShown PlaySession::SeekPreview(int barSeconds) {
   return shown;
 }
 
-void PlaySession::EndSeek(int barSeconds) {
+void PlaySession::EndSeek(int barSeconds) { PlayFrom(barSeconds); }
+
+void PlaySession::PlayFrom(double seconds) {
   const audio::Handle h = State.CurrentStream;
-  std::uint64_t bytes = engine_.ChannelSeconds2Bytes(h, barSeconds);
+  std::uint64_t bytes = engine_.ChannelSeconds2Bytes(h, seconds);
   // The bar's last second is the length rounded, which may lie a little past the end; the seek
   // then goes to the end instead of failing and leaving the track where it was.
   const std::uint64_t length = engine_.ChannelGetLength(h);
@@ -436,6 +439,39 @@ void PlaySession::ResumeFromStamp() {
   if (State.PlayerState != psPaused) return;
   engine_.ChannelPlay(State.CurrentStream, false);
   State.PlayerState = psPlaying;
+}
+
+// ---- Media controls ----------------------------------------------------------------------------
+
+const PlaySession::Track* PlaySession::PlayingTrack() const {
+  if (State.CurrentStream == 0 || playing_.stream != State.CurrentStream) return nullptr;
+  return &playing_;
+}
+
+double PlaySession::PositionSeconds() {
+  return StreamPositionInfo(engine_, State.CurrentStream).seconds;
+}
+
+std::optional<double> PlaySession::LengthSeconds() {
+  const audio::Handle h = State.CurrentStream;
+  if (h == 0) return std::nullopt;
+  const std::uint64_t bytes = engine_.ChannelGetLength(h);
+  if (bytes == audio::kNotAvailable) return std::nullopt;
+  const double seconds = engine_.ChannelBytes2Seconds(h, bytes);
+  if (!(seconds >= 0)) return std::nullopt;
+  return seconds;
+}
+
+void PlaySession::SeekTo(double seconds) {
+  if (State.CurrentStream == 0) return;
+  if (!(seconds > 0)) seconds = 0;
+  if (const std::optional<double> length = LengthSeconds()) seconds = std::min(seconds, *length);
+  PlayFrom(seconds);
+}
+
+int PlaySession::VolumeLevel() {
+  const std::uint32_t packed = engine_.GetVolume();
+  return static_cast<int>(std::max(packed & 0xFFFFu, packed >> 16));
 }
 
 }  // namespace quillet

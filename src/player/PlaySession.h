@@ -91,7 +91,8 @@ class PlaySession {
   void SwitchLoopSelection(bool checked, const std::vector<std::string>& selectedPaths);
   void SwitchLoopSingle(bool checked);
   // The lyric of the track that starts: the header summary of its lyric file, or its name, artist
-  // and album. Failures to read the settings or the lyric file come back in `failure`.
+  // and album. Failures to read the settings or the lyric file come back in `failure`. The track
+  // becomes the open stream's (PlayingTrack).
   Shown Announce(const std::string& path, const std::string& name, const std::string& artist,
                  const std::string& album);
   // The lyric line for a minutes:seconds key (or the header key); empty: leave the strip.
@@ -115,6 +116,24 @@ class PlaySession {
   // Resumes a pause.
   void ResumeFromStamp();
 
+  // ---- What the desktop's media controls read and ask for ------------------------------------
+  // A track as it was announced when its stream started.
+  struct Track {
+    std::uint32_t stream = 0;
+    std::string path, name, artist, album;
+  };
+  // The track of the open stream; null when no stream is open.
+  const Track* PlayingTrack() const;
+  // The open stream's play position in seconds, exact to the engine; 0 when not available.
+  double PositionSeconds();
+  // The open stream's length in seconds; nothing when not available.
+  std::optional<double> LengthSeconds();
+  // Plays on from `seconds` after the start, as releasing the seek bar does; a time past the end
+  // goes to the end. Nothing without a stream.
+  void SeekTo(double seconds);
+  // The output volume as the volume bar shows it: the larger channel, 0..65535.
+  int VolumeLevel();
+
  private:
   // Frees the open stream and opens `path` in its place (0 when it cannot be opened).
   void OpenStream(const std::string& path);
@@ -128,6 +147,7 @@ class PlaySession {
                        Shown* shown);
   void SwitchModeOff();
   void ShowLyric(const std::string& key, Shown* shown) const;
+  void PlayFrom(double seconds);
 
   std::string ListLoopStep(const std::vector<PlaylistRow>& rows, int* selectedRow, TickShown* t);
   void SingleLoopStep(TickShown* t);
@@ -136,6 +156,7 @@ class PlaySession {
   void EndOfTrackStep(TickShown* t);
 
   audio::Engine& engine_;
+  Track playing_;
 };
 
 }  // namespace quillet

@@ -17,6 +17,7 @@
 #include "platform/SingleInstance.h"
 #include "shell/DesktopStart.h"
 #include "shell/Look.h"
+#include "shell/MainMpris.h"
 #include "shell/TfrmAbout.h"
 #include "shell/TfrmConfig.h"
 #include "shell/TfrmLyric.h"
@@ -121,12 +122,15 @@ int RunApplication(int argc, char** argv, audio::Engine& engine) {
   new VolumeMemory(*windows.main);  // owned by the main window
   ReceiveHandedFiles(instance, *windows.main);
   windows.main->show();
+  // The media keys and the desktop's sound menus, when there is a session bus to reach them.
+  std::unique_ptr<MainMpris> mpris = MainMpris::Start(*windows.main);
   if (!files.empty()) {
     QTimer::singleShot(0, windows.main.get(),
                        [&windows, &files] { windows.main->OpenFiles(files); });
   }
   ScheduleScreenshots(windows);
   const int code = app.exec();
+  mpris.reset();
   windows.main.reset();
   return code;
 }

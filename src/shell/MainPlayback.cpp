@@ -141,6 +141,7 @@ void TfrmMain::ShowTimerTimer() {
     ShowButtons(*this, t.buttons);
     outputError = t.outputError;
     failure = t.failure;
+    if (AfterTick) AfterTick();
   } catch (const std::exception& e) {
     failure = e.what();
   } catch (...) {

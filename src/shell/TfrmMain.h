@@ -66,6 +66,9 @@ class TfrmMain : public QWidget {
   // The start-up back-end check and what ends the process when it fails; tests replace them.
   std::function<bool(std::string*)> BackEndCheck;
   std::function<void()> EndProcess;
+  // Runs at the end of every refresh tick, once the displays show it: the desktop's media
+  // controls announce their changes from here.
+  std::function<void()> AfterTick;
 
   // ---- Fields (kept by the playback layer, named here as the handlers know them) -------------
   std::vector<std::string>& LyricLines;  // lines of the playing track's lyric file, raw bytes
