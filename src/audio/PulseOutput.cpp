@@ -140,11 +140,11 @@ std::unique_ptr<PulseStream> PulseConnection::NewStream(PulseFeed* feed) {
   Lock();
   bool ok = ctx_ && pa_context_get_state(ctx_) == PA_CONTEXT_READY;
   if (ok) {
-    const pa_sample_spec spec{PA_SAMPLE_S16NE, rate_, 2};
+    const pa_sample_spec format{PA_SAMPLE_S16NE, rate_, 2};
     pa_proplist* props = pa_proplist_new();
     pa_proplist_sets(props, PA_PROP_MEDIA_ROLE, kRole);
     pa_proplist_sets(props, PA_PROP_APPLICATION_NAME, kAppName);
-    out->s_ = pa_stream_new_with_proplist(ctx_, kAppName, &spec, nullptr, props);
+    out->s_ = pa_stream_new_with_proplist(ctx_, kAppName, &format, nullptr, props);
     pa_proplist_free(props);
     ok = out->s_ != nullptr;
   }

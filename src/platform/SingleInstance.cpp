@@ -60,7 +60,8 @@ SingleInstance::~SingleInstance() {
 }
 
 QString SingleInstance::ObjectPath() {
-  // As the Desktop Entry specification makes it: dots become slashes, dashes underscores.
+  // The path desktop entries expect of an application id: dots become slashes, dashes
+  // underscores.
   QString path = QLatin1Char('/') + QString::fromLatin1(kAppId);
   path.replace(QLatin1Char('.'), QLatin1Char('/')).replace(QLatin1Char('-'), QLatin1Char('_'));
   return path;
