@@ -28,22 +28,10 @@ namespace {
 
 using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
+using testing::FindProgram;
 using testing::TempDir;
 
 constexpr int kRate = 44100;
-
-std::optional<std::string> FindProgram(const std::string& name) {
-  const char* path = std::getenv("PATH");
-  const std::string dirs = path ? path : "/usr/bin:/bin";
-  std::size_t start = 0;
-  while (start <= dirs.size()) {
-    const std::size_t end = std::min(dirs.find(':', start), dirs.size());
-    const std::string candidate = dirs.substr(start, end - start) + "/" + name;
-    if (::access(candidate.c_str(), X_OK) == 0) return candidate;
-    start = end + 1;
-  }
-  return std::nullopt;
-}
 
 // Starts a program with `env` added, its output to `out` (or discarded); it ends with the test.
 pid_t Spawn(const std::vector<std::string>& args, const std::vector<std::string>& env = {},

@@ -30,19 +30,6 @@
 namespace quillet::testing {
 namespace {
 
-std::optional<std::string> FindProgram(const std::string& name) {
-  const char* path = std::getenv("PATH");
-  std::string dirs = path != nullptr ? path : "/usr/bin:/bin";
-  std::size_t start = 0;
-  while (start <= dirs.size()) {
-    const std::size_t end = std::min(dirs.find(':', start), dirs.size());
-    const std::string candidate = dirs.substr(start, end - start) + "/" + name;
-    if (::access(candidate.c_str(), X_OK) == 0) return candidate;
-    start = end + 1;
-  }
-  return std::nullopt;
-}
-
 // Starts a program with its output discarded; it is told to end when the test process ends.
 pid_t Spawn(const std::vector<std::string>& args, int keepFd = -1) {
   const pid_t pid = ::fork();

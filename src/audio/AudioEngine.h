@@ -1,5 +1,6 @@
 // Quillet's audio engine: MP3 (libmpg123) and WAVE and friends (libsndfile) decoded on a
-// worker thread, played through SDL2 at 44100 Hz stereo. The operations mirror what the player
+// worker thread, played at 44100 Hz stereo through the desktop's sound server (libpulse) when
+// one answers, else through SDL2. The operations mirror what the player
 // needs of an audio library; byte positions and lengths are in the stream's decoded PCM bytes:
 // the stream's own frames (at its own sample rate, before resampling) x its channel count x 2,
 // as if it were decoded to 16-bit samples. A position is always a whole number of frames.
