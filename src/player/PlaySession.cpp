@@ -469,9 +469,4 @@ void PlaySession::SeekTo(double seconds) {
   PlayFrom(seconds);
 }
 
-int PlaySession::VolumeLevel() {
-  const std::uint32_t packed = engine_.GetVolume();
-  return static_cast<int>(std::max(packed & 0xFFFFu, packed >> 16));
-}
-
 }  // namespace quillet

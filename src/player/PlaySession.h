@@ -131,8 +131,6 @@ class PlaySession {
   // Plays on from `seconds` after the start, as releasing the seek bar does; a time past the end
   // goes to the end. Nothing without a stream.
   void SeekTo(double seconds);
-  // The output volume as the volume bar shows it: the larger channel, 0..65535.
-  int VolumeLevel();
 
  private:
   // Frees the open stream and opens `path` in its place (0 when it cannot be opened).

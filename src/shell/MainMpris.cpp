@@ -50,7 +50,7 @@ class WindowControls final : public MediaControls {
         n.loop = Loop::None;
         break;
     }
-    n.volume = w_.Session.VolumeLevel() / kVolumeSteps;
+    n.volume = w_.Session.OutputVolume() / kVolumeSteps;
     // The buttons, except that a track that plays can still be played and one that is paused
     // can still be paused (both commands then leave it as it is): to the desktop these say
     // whether there is a track to play or pause, whatever it does at the moment.
