@@ -84,5 +84,8 @@ set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION sound)
 set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${QUILLET_HOMEPAGE}")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
-set(CPACK_DEBIAN_PACKAGE_DEPENDS "libqt6svg6, qt6-translations-l10n, fonts-arphic-ukai")
+# Used without being linked, so dpkg-shlibdeps cannot see them: the SVG plugin, the Chinese Qt
+# texts, the Kai font, and SDL2 (opened when first needed).
+set(CPACK_DEBIAN_PACKAGE_DEPENDS
+    "libqt6svg6, qt6-translations-l10n, fonts-arphic-ukai, libsdl2-2.0-0 (>= ${SDL2_VERSION})")
 include(CPack)

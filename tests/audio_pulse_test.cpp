@@ -14,6 +14,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <optional>
 #include <string>
 #include <thread>
@@ -190,6 +191,15 @@ float LargestJump(const std::vector<float>& x, std::size_t from, std::size_t to)
   return worst;
 }
 
+// Whether a shared library whose file name contains `name` is mapped into this process.
+bool Mapped(const std::string& name) {
+  std::ifstream maps("/proc/self/maps");
+  std::string line;
+  while (std::getline(maps, line))
+    if (line.find(name) != std::string::npos) return true;
+  return false;
+}
+
 class PulseTest : public ::testing::Test {
  protected:
   void SetUp() override {
@@ -315,6 +325,32 @@ TEST_F(PulseTest, ServerKilledMidTrackStopsTheStreamWithItsCodeAndTheNextPlayWor
   EXPECT_EQ(engine_.ChannelIsActive(again), kPlaying);
   EXPECT_TRUE(engine_.StreamFree(h));
   EXPECT_TRUE(engine_.Free());
+}
+
+TEST_F(PulseTest, SdlIsLoadedOnlyToResampleAFileAtAnotherRate) {
+  // At the output's rate through the server, SDL (and the display and ALSA libraries it brings)
+  // stays out of the process.
+  const Handle same = Tone(0.3);
+  ASSERT_TRUE(engine_.ChannelPlay(same, false));
+  ASSERT_TRUE(WaitFor([&] { return engine_.ChannelIsActive(same) == kStopped; }));
+  EXPECT_FALSE(Mapped("libSDL2")) << "SDL was loaded without being needed";
+
+  // A 48 kHz file is resampled: heard at its own pitch and length.
+  pulse_.StartRecording();
+  const std::string path = pulse_.dir_.File("tone48k.wav");
+  testing::WriteSineWave(path, 1.0, {48000, 2}, 1000, 0.5);
+  const Handle other = engine_.StreamCreateFile(false, path, 0, 0, 0);
+  ASSERT_NE(other, 0u) << AudioEngine::ErrorGetCode();
+  EXPECT_TRUE(Mapped("libSDL2"));
+  ASSERT_TRUE(engine_.ChannelPlay(other, false));
+  ASSERT_TRUE(WaitFor([&] { return engine_.ChannelIsActive(other) == kStopped; }));
+  EXPECT_NEAR(Seconds(other), 1.0, 1e-6);
+  const std::vector<float> rec = pulse_.StopRecording();
+  const auto runs = SoundRuns(rec);
+  ASSERT_EQ(runs.size(), 1u);
+  const auto [from, to] = runs[0];
+  EXPECT_NEAR(static_cast<double>(to - from) / kRate, 1.0, 0.005);
+  EXPECT_NEAR(Frequency(rec, from, to), 1000.0, 1.0);
 }
 
 }  // namespace

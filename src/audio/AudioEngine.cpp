@@ -13,8 +13,6 @@
 // goes on from there); a seek flushes it.
 #include "audio/AudioEngine.h"
 
-#include <SDL.h>
-
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -32,6 +30,7 @@
 #include "audio/ByteSource.h"
 #include "audio/Decoder.h"
 #include "audio/PulseOutput.h"
+#include "audio/SdlLibrary.h"
 
 namespace quillet::audio {
 
@@ -222,13 +221,13 @@ void ToStereo(const float* in, std::size_t frames, std::uint32_t channels, float
   }
 }
 
-void DrainResampler(SDL_AudioStream* rs, std::vector<float>* out) {
+void DrainResampler(const SdlLibrary& sdl, SDL_AudioStream* rs, std::vector<float>* out) {
   for (;;) {
-    const int avail = SDL_AudioStreamAvailable(rs);
+    const int avail = sdl.AudioStreamAvailable(rs);
     if (avail <= 0) return;
     const std::size_t at = out->size();
     out->resize(at + static_cast<std::size_t>(avail) / sizeof(float));
-    const int got = SDL_AudioStreamGet(rs, out->data() + at, avail);
+    const int got = sdl.AudioStreamGet(rs, out->data() + at, avail);
     out->resize(at + static_cast<std::size_t>(std::max(got, 0)) / sizeof(float));
     if (got <= 0) return;
   }
@@ -239,10 +238,12 @@ void Stream::Work() {
   std::vector<float> stereo(kDecodeFrames * 2);
   std::vector<float> pending;  // device-rate stereo frames waiting for room in the ring
   std::size_t pending_at = 0;  // in floats
+  // Loaded by StreamCreateFile already when the rates differ.
+  const SdlLibrary* sdl = rate != out_rate ? SdlLibrary::Get() : nullptr;
   SDL_AudioStream* rs = nullptr;
-  if (rate != out_rate) {
-    rs = SDL_NewAudioStream(AUDIO_F32SYS, kOutChannels, static_cast<int>(rate), AUDIO_F32SYS,
-                            kOutChannels, static_cast<int>(out_rate));
+  if (sdl) {
+    rs = sdl->NewAudioStream(AUDIO_F32SYS, kOutChannels, static_cast<int>(rate), AUDIO_F32SYS,
+                             kOutChannels, static_cast<int>(out_rate));
   }
   bool source_done = false;
   bool topping_up = true;  // filling the ring up; it waits again once the ring is full
@@ -274,7 +275,7 @@ void Stream::Work() {
       src_in = out_made = 0;
       lk.unlock();
       const bool ok = dec->Seek(to);
-      if (rs) SDL_AudioStreamClear(rs);
+      if (rs) sdl->AudioStreamClear(rs);
       lk.lock();
       if (!ok && gen == my_gen) failed = eof = source_done = true;
       continue;
@@ -311,8 +312,8 @@ void Stream::Work() {
       const auto n = static_cast<std::size_t>(got);
       ToStereo(in.data(), n, channels, stereo.data());
       if (rs) {
-        if (SDL_AudioStreamPut(rs, stereo.data(), static_cast<int>(n * 2 * sizeof(float))) == 0)
-          DrainResampler(rs, &pending);
+        if (sdl->AudioStreamPut(rs, stereo.data(), static_cast<int>(n * 2 * sizeof(float))) == 0)
+          DrainResampler(*sdl, rs, &pending);
       } else {
         pending.assign(stereo.begin(), stereo.begin() + static_cast<std::ptrdiff_t>(n * 2));
       }
@@ -323,9 +324,9 @@ void Stream::Work() {
       // through and keep exactly as many device frames as the segment's source frames make.
       std::fill(stereo.begin(), stereo.end(), 0.0f);
       for (int i = 0; i < 4; ++i)
-        SDL_AudioStreamPut(rs, stereo.data(), static_cast<int>(stereo.size() * sizeof(float)));
-      SDL_AudioStreamFlush(rs);
-      DrainResampler(rs, &pending);
+        sdl->AudioStreamPut(rs, stereo.data(), static_cast<int>(stereo.size() * sizeof(float)));
+      sdl->AudioStreamFlush(rs);
+      DrainResampler(*sdl, rs, &pending);
       const std::uint64_t total =
           src_in / rate * out_rate + (src_in % rate * out_rate + rate - 1) / rate;
       const std::uint64_t owed = total > out_made ? total - out_made : 0;
@@ -341,7 +342,7 @@ void Stream::Work() {
     }
   }
   lk.unlock();
-  if (rs) SDL_FreeAudioStream(rs);
+  if (rs) sdl->FreeAudioStream(rs);
 }
 
 // The server applies the volume (PulseStream::SetVolume).
@@ -515,19 +516,21 @@ bool AudioEngine::Init(int device, std::uint32_t freq, std::uint32_t flags) {
       return true;
     }
   }
+  const SdlLibrary* sdl = SdlLibrary::Get();
+  if (!sdl) return Fail(kErrDriver);
   // Leave SIGINT and SIGTERM to the program, and show in the mixer under the program's name.
-  SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-  SDL_SetHint(SDL_HINT_APP_NAME, "Quillet");
-  SDL_SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, "Quillet");
-  SDL_SetHint(SDL_HINT_AUDIO_DEVICE_STREAM_NAME, "Quillet");
-  SDL_SetHint(SDL_HINT_AUDIO_DEVICE_STREAM_ROLE, "music");
-  if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0) return Fail(kErrDriver);
+  sdl->SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+  sdl->SetHint(SDL_HINT_APP_NAME, "Quillet");
+  sdl->SetHint(SDL_HINT_AUDIO_DEVICE_APP_NAME, "Quillet");
+  sdl->SetHint(SDL_HINT_AUDIO_DEVICE_STREAM_NAME, "Quillet");
+  sdl->SetHint(SDL_HINT_AUDIO_DEVICE_STREAM_ROLE, "music");
+  if (sdl->InitSubSystem(SDL_INIT_AUDIO) != 0) return Fail(kErrDriver);
   std::string name;
   if (device > 0) {
-    const int n = SDL_GetNumAudioDevices(0);
-    const char* found = device <= n ? SDL_GetAudioDeviceName(device - 1, 0) : nullptr;
+    const int n = sdl->GetNumAudioDevices(0);
+    const char* found = device <= n ? sdl->GetAudioDeviceName(device - 1, 0) : nullptr;
     if (!found) {
-      SDL_QuitSubSystem(SDL_INIT_AUDIO);
+      sdl->QuitSubSystem(SDL_INIT_AUDIO);
       return Fail(kErrDevice);
     }
     name = found;
@@ -542,16 +545,16 @@ bool AudioEngine::Init(int device, std::uint32_t freq, std::uint32_t flags) {
   SDL_AudioSpec have{};
   // No changes allowed: SDL converts to whatever the hardware wants.
   const SDL_AudioDeviceID dev =
-      SDL_OpenAudioDevice(device > 0 ? name.c_str() : nullptr, 0, &want, &have, 0);
+      sdl->OpenAudioDevice(device > 0 ? name.c_str() : nullptr, 0, &want, &have, 0);
   if (dev == 0) {
-    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    sdl->QuitSubSystem(SDL_INIT_AUDIO);
     return Fail(kErrDevice);
   }
   try {
     d.mix.assign(static_cast<std::size_t>(std::max<Uint16>(have.samples, 256)) * 2, 0.0f);
   } catch (const std::bad_alloc&) {
-    SDL_CloseAudioDevice(dev);
-    SDL_QuitSubSystem(SDL_INIT_AUDIO);
+    sdl->CloseAudioDevice(dev);
+    sdl->QuitSubSystem(SDL_INIT_AUDIO);
     return Fail(kErrMemory);
   }
   {
@@ -560,7 +563,7 @@ bool AudioEngine::Init(int device, std::uint32_t freq, std::uint32_t flags) {
     d.fmt = have;
     d.ready = true;
   }
-  SDL_PauseAudioDevice(dev, 0);
+  sdl->PauseAudioDevice(dev, 0);
   t_error = kOk;
   return true;
 }
@@ -586,9 +589,11 @@ bool AudioEngine::Free() {
     d.device = 0;
     d.ready = false;
   }
-  // Not under the lock: closing waits for the callback, which takes it.
-  SDL_CloseAudioDevice(dev);
-  SDL_QuitSubSystem(SDL_INIT_AUDIO);
+  // Not under the lock: closing waits for the callback, which takes it. The device came from
+  // SDL, so the library is loaded.
+  const SdlLibrary* sdl = SdlLibrary::Get();
+  sdl->CloseAudioDevice(dev);
+  sdl->QuitSubSystem(SDL_INIT_AUDIO);
   t_error = kOk;
   return true;
 }
@@ -614,6 +619,8 @@ Handle AudioEngine::StreamCreateFile(bool mem, const std::string& path, std::uin
   if (!src) return Fail(err), 0;
   auto dec = OpenDecoder(src, DecoderUse::kPlay, &err);
   if (!dec) return Fail(err), 0;
+  // A file at another rate than the output's is resampled by SDL.
+  if (dec->info().rate != out_rate && !SdlLibrary::Get()) return Fail(kErrNotAvailable), 0;
   // After the server went away, the next stream connects again.
   if (pulse && !pulse->EnsureConnected()) return Fail(kErrDevice), 0;
 

@@ -1,8 +1,9 @@
 // The start-up check that the sound back end loaded at run time is no older than the one the
-// program was built against: SDL2, libmpg123 and libsndfile, each asked what it is.
-#include <SDL.h>
+// program was built against: libmpg123, libsndfile and libpulse, each asked what it is. SDL2 is
+// loaded only when first needed, and checked then (SdlLibrary.cpp).
 #include <dlfcn.h>
 #include <mpg123.h>
+#include <pulse/version.h>
 #include <sndfile.h>
 
 #include <climits>
@@ -11,6 +12,7 @@
 #include <vector>
 
 #include "audio/AudioEngine.h"
+#include "audio/RuntimeLibrary.h"
 
 #ifndef QUILLET_BUILT_MPG123_VERSION
 #error "QUILLET_BUILT_MPG123_VERSION must name the libmpg123 version built against"
@@ -23,59 +25,20 @@ namespace quillet::audio {
 
 namespace {
 
-// "1.31.2" -> {1, 31, 2}; stops at the first character that is neither digit nor dot.
-std::vector<long> ParseVersion(const std::string& text) {
-  std::vector<long> parts;
-  const char* p = text.c_str();
-  while (*p >= '0' && *p <= '9') {
-    char* end = nullptr;
-    parts.push_back(std::strtol(p, &end, 10));
-    p = end;
-    if (*p != '.') break;
-    ++p;
-  }
-  return parts;
-}
-
-// Negative, zero or positive as a is older than, as old as, or newer than b.
-int CompareVersions(const std::vector<long>& a, const std::vector<long>& b) {
-  for (std::size_t i = 0; i < std::max(a.size(), b.size()); ++i) {
-    const long x = i < a.size() ? a[i] : 0;
-    const long y = i < b.size() ? b[i] : 0;
-    if (x != y) return x < y ? -1 : 1;
-  }
-  return 0;
-}
-
-std::string Join(const std::vector<long>& v) {
-  std::string s;
-  for (std::size_t i = 0; i < v.size(); ++i) {
-    if (i) s += '.';
-    s += std::to_string(v[i]);
-  }
-  return s;
-}
-
-bool CheckSdl(std::string* why) {
-  SDL_version built;
-  SDL_VERSION(&built);
-  SDL_version loaded;
-  SDL_GetVersion(&loaded);
-  if (SDL_VERSIONNUM(loaded.major, loaded.minor, loaded.patch) >=
-      SDL_VERSIONNUM(built.major, built.minor, built.patch))
-    return true;
-  if (why)
-    *why = "SDL2 " + Join({loaded.major, loaded.minor, loaded.patch}) + " is older than " +
-           Join({built.major, built.minor, built.patch});
-  return false;
-}
-
 // libmpg123 before 1.32 cannot tell its own version; its interface version (what the API
 // version macro counts) is then read from the loaded library's versioned file name,
 // libmpg123.so.0.<interface>.<revision>.
 bool CheckMpg123(std::string* why) {
   const std::vector<long> built_dist = ParseVersion(QUILLET_BUILT_MPG123_VERSION);
 #if MPG123_API_VERSION >= 48
+  const auto Join = [](const std::vector<long>& v) {
+    std::string s;
+    for (std::size_t i = 0; i < v.size(); ++i) {
+      if (i) s += '.';
+      s += std::to_string(v[i]);
+    }
+    return s;
+  };
   unsigned int major = 0, minor = 0, patch = 0;
   mpg123_distversion(&major, &minor, &patch);
   const std::vector<long> loaded{static_cast<long>(major), static_cast<long>(minor),
@@ -120,10 +83,22 @@ bool CheckSndfile(std::string* why) {
   return false;
 }
 
+bool CheckPulse(std::string* why) {
+  const char* text = pa_get_library_version();
+  const std::string loaded = text ? text : "";
+  if (!loaded.empty() &&
+      CompareVersions(ParseVersion(loaded), ParseVersion(pa_get_headers_version())) >= 0)
+    return true;
+  if (why)
+    *why = "libpulse " + (loaded.empty() ? std::string("?") : loaded) + " is older than " +
+           pa_get_headers_version();
+  return false;
+}
+
 }  // namespace
 
 bool AudioEngine::BackEndVersionOk(std::string* why) {
-  return CheckSdl(why) && CheckMpg123(why) && CheckSndfile(why);
+  return CheckMpg123(why) && CheckSndfile(why) && CheckPulse(why);
 }
 
 }  // namespace quillet::audio

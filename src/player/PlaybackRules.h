@@ -51,7 +51,9 @@ struct MenuStates {
 };
 MenuStates PopupMenuStates(int rowCount, bool anySelected, std::uint32_t currentStream);
 
-// From this many files on, adding shows a progress dialog with the count.
+// From this many files on, adding that is still going after kAddProgressDelayMs shows a progress
+// dialog with the count; a quick add shows none, rather than flash one up for an instant.
 inline constexpr int kAddProgressThreshold = 40;
+inline constexpr int kAddProgressDelayMs = 500;
 
 }  // namespace quillet

@@ -1,9 +1,11 @@
 // The main window's playback, refresh, seek, volume and playlist handlers, and closing and exit.
 #include <QCoreApplication>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QItemSelectionModel>
 #include <QProgressDialog>
 #include <exception>
+#include <memory>
 #include <string>
 #include <vector>
 
@@ -36,29 +38,32 @@ void KeepFocusedSelected(TfrmMain& w) {
                                           QItemSelectionModel::Select | QItemSelectionModel::Rows);
 }
 
-// Appends a row per path, in order. Many files show a progress dialog with the count, which
-// keeps the window (and the refresh tick) alive while they are probed; cancelling it keeps the
-// rows made so far and skips the rest.
+// Appends a row per path, in order. Many files that take a while show a progress dialog with the
+// count, which keeps the window (and the refresh tick) alive while they are probed; cancelling it
+// keeps the rows made so far and skips the rest.
 void AddRows(TfrmMain& w, const std::vector<std::string>& paths) {
   const int total = static_cast<int>(paths.size());
-  if (total < kAddProgressThreshold) {
-    for (const std::string& p : paths) w.AddTrackRow(p);
-    return;
-  }
-  QProgressDialog progress(&w);
-  progress.setObjectName(QStringLiteral("AddProgress"));
-  progress.setWindowTitle(DisplayText(w.State.VersionText));
-  progress.setCancelButtonText(QString::fromUtf8("取消"));
-  progress.setRange(0, total);
-  progress.setWindowModality(Qt::WindowModal);
-  progress.setMinimumDuration(0);
-  progress.setAutoReset(false);
+  QElapsedTimer clock;
+  clock.start();
+  std::unique_ptr<QProgressDialog> progress;
   for (int i = 0; i < total; ++i) {
-    if (progress.wasCanceled()) break;
-    progress.setLabelText(
-        QString::fromUtf8("正在添加歌曲：第 %1 首，共 %2 首").arg(i + 1).arg(total));
+    if (!progress && total >= kAddProgressThreshold && clock.elapsed() >= w.AddProgressDelayMs) {
+      progress = std::make_unique<QProgressDialog>(&w);
+      progress->setObjectName(QStringLiteral("AddProgress"));
+      progress->setWindowTitle(DisplayText(w.State.VersionText));
+      progress->setCancelButtonText(QString::fromUtf8("取消"));
+      progress->setRange(0, total);
+      progress->setWindowModality(Qt::WindowModal);
+      progress->setMinimumDuration(0);
+      progress->setAutoReset(false);
+    }
+    if (progress) {
+      if (progress->wasCanceled()) break;
+      progress->setLabelText(
+          QString::fromUtf8("正在添加歌曲：第 %1 首，共 %2 首").arg(i + 1).arg(total));
+    }
     w.AddTrackRow(paths[static_cast<std::size_t>(i)]);
-    progress.setValue(i + 1);
+    if (progress) progress->setValue(i + 1);
   }
 }
 

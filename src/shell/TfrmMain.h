@@ -69,6 +69,8 @@ class TfrmMain : public QWidget {
   // Runs at the end of every refresh tick, once the displays show it: the desktop's media
   // controls announce their changes from here.
   std::function<void()> AfterTick;
+  // How long adding many files runs before its progress dialog appears; tests shorten it.
+  int AddProgressDelayMs = kAddProgressDelayMs;
 
   // ---- Fields (kept by the playback layer, named here as the handlers know them) -------------
   std::vector<std::string>& LyricLines;  // lines of the playing track's lyric file, raw bytes
