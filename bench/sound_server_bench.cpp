@@ -1,21 +1,16 @@
-// The player's side of bench/sound_server_bench.py, which runs it through a private PulseAudio
-// beside mpv and measures CPU, memory, sync, pause and seek from outside. Modes:
+// The engine's side of bench/sound_server_bench.py, which runs it through a private PulseAudio
+// beside mpv and measures CPU, memory, sync, pause and seek from outside (the whole program is
+// measured as it is installed, build/src/quillet). Modes:
 //
 //   sound_server_bench engine FILE SECONDS
 //       The engine alone plays FILE, asked for its position every 150 ms as the window's refresh
 //       tick asks; prints its peak RSS in kB at the end.
-//   sound_server_bench program FILE SECONDS ROWS
-//       The whole program (offscreen): the main window with ROWS rows, the last of them FILE,
-//       started as a double click starts it, the refresh timer running; prints peak RSS.
 //   sound_server_bench sync FILE
 //       Plays FILE and writes "pos MONOTONIC_S POSITION_S" every 5 ms; pauses at 3.2 s for
 //       0.8 s ("pause T" / "resume T"), seeks to 10.48 s at 5.2 s ("seek T"), ends at 8 s.
 #include <sys/resource.h>
 #include <time.h>
 
-#include <QApplication>
-#include <QItemSelectionModel>
-#include <QTimer>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -24,12 +19,6 @@
 #include <thread>
 
 #include "audio/AudioEngine.h"
-#include "common/PlayerState.h"
-#include "platform/Dialogs.h"
-#include "shell/Application.h"
-#include "shell/Look.h"
-#include "shell/PlaylistView.h"
-#include "shell/TfrmMain.h"
 
 using quillet::audio::AudioEngine;
 using quillet::audio::Handle;
@@ -106,51 +95,13 @@ int Sync(const char* file) {
   return 0;
 }
 
-quillet::PlaylistRow Row(int i) {
-  const std::string song = "song" + std::to_string(i) + ".mp3";
-  return {song, "Singer " + std::to_string(i % 97), "Album " + std::to_string(i % 13),
-          "03:" + std::to_string(10 + i % 50), "/music/collection/" + song};
-}
-
-int Program(int argc, char** argv, const char* file, double seconds, int rows) {
-  if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
-  QApplication app(argc, argv);
-  QApplication::setQuitOnLastWindowClosed(false);
-  quillet::InstallFontSubstitutes();
-  AudioEngine engine;
-  quillet::PlayerShared state;
-  quillet::PlaySession session(state, engine);
-  quillet::QtDialogs dialogs;
-  quillet::Windows windows = quillet::CreateWindows(state, session, dialogs);
-  if (windows.about == nullptr) return 1;
-  windows.main->show();
-  quillet::TfrmMain& w = *windows.main;
-  for (int i = 0; i + 1 < rows; ++i) w.ListModel->Append(Row(i));
-  w.AddTrackRow(file);
-  QTimer::singleShot(200, &w, [&w] {
-    w.ListViewLst->selectionModel()->setCurrentIndex(
-        w.ListModel->index(w.RowCount() - 1, 0),
-        QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-    w.ListViewLstDblClick();
-    std::printf("started %.6f\n", Now());
-    std::fflush(stdout);
-  });
-  QTimer::singleShot(static_cast<int>(seconds * 1000) + 200, &app, [] { QApplication::quit(); });
-  app.exec();
-  std::printf("peak_rss_kb %ld\n", PeakRssKb());
-  windows.main.reset();
-  return 0;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc >= 4 && std::strcmp(argv[1], "engine") == 0) return Engine(argv[2], std::atof(argv[3]));
   if (argc >= 3 && std::strcmp(argv[1], "sync") == 0) return Sync(argv[2]);
-  if (argc >= 5 && std::strcmp(argv[1], "program") == 0)
-    return Program(argc, argv, argv[2], std::atof(argv[3]), std::atoi(argv[4]));
   std::fprintf(stderr,
-               "usage: %s engine FILE SECONDS | sync FILE | program FILE SECONDS ROWS\n"
+               "usage: %s engine FILE SECONDS | sync FILE\n"
                "Run through bench/sound_server_bench.py, which starts the sound server.\n",
                argv[0]);
   return 2;

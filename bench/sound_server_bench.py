@@ -1,12 +1,14 @@
 #!/usr/bin/env python3
 """Quillet beside mpv through a private PulseAudio with a null sink, in one run.
 
-  bench/sound_server_bench.py [--bin build/bench/sound_server_bench] [--seconds 20]
+  bench/sound_server_bench.py [--bin build/bench/sound_server_bench]
+                              [--program build/src/quillet] [--seconds 20] [--rows 1000]
 
 1. Cost: each player plays the same 4-minute VBR MP3; over `--seconds` (after 2 s of warm-up)
    the CPU time of the player and of the sound server is read from /proc/<pid>/stat, and the
    player's peak RSS from /proc/<pid>/status. Quillet is measured twice: the engine alone, and
-   the whole program (offscreen) with 1,000 rows in its list.
+   the program itself (offscreen, on a session bus of its own) started with the MP3 and
+   `--rows` - 1 short MP3 files on its command line, so that its list holds `--rows` rows.
 2. Sync, pause, seek: a file with clicks at every half second over a quiet tone is played by
    mpv and then by Quillet while the sink's monitor is recorded. mpv's reported position
    (time-pos over its IPC socket) ties the recording to the clock; Quillet's reported position
@@ -48,7 +50,7 @@ def cpu_seconds(pid):
     return (int(fields[11]) + int(fields[12])) / TICK  # utime, stime
 
 
-def peak_rss_mb(pid):
+def peak_rss_mib(pid):
     with open(f"/proc/{pid}/status") as f:
         for line in f:
             if line.startswith("VmHWM:"):
@@ -134,7 +136,24 @@ def make_files(tmp):
         samples[2 * i] = samples[2 * i + 1] = int(v * 32767)
     files["clicks"] = os.path.join(tmp, "clicks.wav")
     write_wave(files["clicks"], samples)
+    # One second of a tone, copied for the rows of a long list.
+    files["short"] = os.path.join(tmp, "short.mp3")
+    subprocess.run(["sox", "-q", tone, os.path.join(tmp, "short.wav"), "trim", "0", "1"],
+                   check=True)
+    subprocess.run(["lame", "--quiet", "-V", "2", os.path.join(tmp, "short.wav"), files["short"]],
+                   check=True)
     return files
+
+
+def make_rows(tmp, short, count):
+    folder = os.path.join(tmp, "rows")
+    os.makedirs(folder, exist_ok=True)
+    rows = []
+    for i in range(count):
+        path = os.path.join(folder, f"track{i:04d}.mp3")
+        shutil.copyfile(short, path)
+        rows.append(path)
+    return rows
 
 
 def write_wave(path, samples):
@@ -146,15 +165,29 @@ def write_wave(path, samples):
         w.writeframes(samples.tobytes())
 
 
-def cost(pulse, cmd, seconds, env=None):
+def child_named(parent, name):
+    """The pid of `parent`'s child called `name` (the program under dbus-run-session)."""
+    for _ in range(500):
+        out = subprocess.run(["pgrep", "-P", str(parent), "-x", name], capture_output=True,
+                             text=True).stdout.split()
+        if out:
+            return int(out[0])
+        time.sleep(0.01)
+    sys.exit(f"{name} did not start")
+
+
+def cost(pulse, cmd, seconds, env=None, child=None):
     p = subprocess.Popen(cmd, env=env or pulse.env, stdout=subprocess.DEVNULL,
                          stderr=subprocess.DEVNULL)
+    pid = child_named(p.pid, child) if child else p.pid
     time.sleep(2)
-    c0, s0, t0 = cpu_seconds(p.pid), cpu_seconds(pulse.proc.pid), time.monotonic()
+    c0, s0, t0 = cpu_seconds(pid), cpu_seconds(pulse.proc.pid), time.monotonic()
     time.sleep(seconds)
-    c1, s1, t1 = cpu_seconds(p.pid), cpu_seconds(pulse.proc.pid), time.monotonic()
-    rss = peak_rss_mb(p.pid)
+    c1, s1, t1 = cpu_seconds(pid), cpu_seconds(pulse.proc.pid), time.monotonic()
+    rss = peak_rss_mib(pid)
     alive = p.poll() is None
+    if pid != p.pid:
+        os.kill(pid, signal.SIGTERM)
     p.terminate()
     p.wait()
     wall = t1 - t0
@@ -310,15 +343,17 @@ def load_run(pulse, bench, files):
 def main():
     ap = argparse.ArgumentParser(description=__doc__.split("\n")[0])
     ap.add_argument("--bin", default=os.path.join(ROOT, "build", "bench", "sound_server_bench"))
+    ap.add_argument("--program", default=os.path.join(ROOT, "build", "src", "quillet"))
     ap.add_argument("--seconds", type=float, default=20)
     ap.add_argument("--rows", type=int, default=1000)
     args = ap.parse_args()
-    need("pulseaudio", "pacat", "parec", "mpv", "sox", "lame", "sha256sum")
+    need("pulseaudio", "pacat", "parec", "mpv", "sox", "lame", "sha256sum", "dbus-run-session")
     bench = os.path.abspath(args.bin)
     tmp = tempfile.mkdtemp(prefix="quillet-bench-")
     pulse = Pulse(tmp)
     try:
         files = make_files(tmp)
+        rows = make_rows(tmp, files["short"], args.rows - 1)
         secs = args.seconds
         idle = cost(pulse, ["sleep", str(secs + 3)], secs)
         runs = {
@@ -326,18 +361,19 @@ def main():
                                            "--no-terminal", files["music"]], secs),
             "Quillet engine": cost(pulse, [bench, "engine", files["music"], str(secs + 10)], secs),
             f"Quillet program, {args.rows} rows": cost(
-                pulse, [bench, "program", files["music"], str(secs + 10), str(args.rows)], secs,
-                dict(pulse.env, QT_QPA_PLATFORM="offscreen")),
+                pulse, ["dbus-run-session", "--", os.path.abspath(args.program), files["music"]]
+                + rows, secs, dict(pulse.env, QT_QPA_PLATFORM="offscreen"), child="quillet"),
         }
         print(f"\nCost over {secs:.0f} s of a 4-minute VBR MP3 (server idle: {idle['server']:.2f} %)")
         print(f"{'':34} {'player':>8} {'server':>8} {'together':>9} {'peak RSS':>9}")
         for name, r in runs.items():
             print(f"{name:34} {r['client']:7.2f}% {r['server']:7.2f}% "
-                  f"{r['client'] + r['server']:8.2f}% {r['rss']:6.1f} MB"
+                  f"{r['client'] + r['server']:8.2f}% {r['rss']:5.1f} MiB"
                   + ("" if r["alive"] else "  (ended early!)"))
         mpv_total = runs["mpv --ao=pulse"]["client"] + runs["mpv --ao=pulse"]["server"]
-        q = runs["Quillet engine"]
-        print(f"Quillet engine / mpv, together: {(q['client'] + q['server']) / mpv_total:.2f}")
+        for name, r in runs.items():
+            if name.startswith("Quillet"):
+                print(f"{name} / mpv, together: {(r['client'] + r['server']) / mpv_total:.2f}")
 
         s = sync_run(pulse, bench, files)
         errs = [e for _, e in s["errors"]]
