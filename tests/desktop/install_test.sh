@@ -5,15 +5,8 @@
 # Usage: install_test.sh BUILD_DIR APP_ID
 set -euo pipefail
 build=$1 id=$2
-for tool in desktop-file-validate appstreamcli; do
-  if ! command -v "$tool" >/dev/null; then
-    echo "SKIP: $tool is missing (scripts/test.sh installs it)"
-    exit 77
-  fi
-done
-tmp=$(mktemp -d)
-trap 'rm -rf "$tmp"' EXIT
-fail() { echo "FAIL: $*"; exit 1; }
+source "$(dirname "$0")/common.sh"
+need desktop-file-validate appstreamcli
 
 cmake --install "$build" --prefix "$tmp/usr" >/dev/null
 cd "$tmp/usr"

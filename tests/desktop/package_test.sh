@@ -5,15 +5,8 @@
 # Usage: package_test.sh BUILD_DIR APP_ID VERSION
 set -euo pipefail
 build=$1 id=$2 version=$3
-for tool in cpack dpkg-deb dpkg-shlibdeps file apt-get; do
-  if ! command -v "$tool" >/dev/null; then
-    echo "SKIP: $tool is missing (scripts/test.sh installs it)"
-    exit 77
-  fi
-done
-tmp=$(mktemp -d)
-trap 'rm -rf "$tmp"' EXIT
-fail() { echo "FAIL: $*"; exit 1; }
+source "$(dirname "$0")/common.sh"
+need cpack dpkg-deb dpkg-shlibdeps file apt-get
 
 cpack --config "$build/CPackConfig.cmake" -B "$tmp" >"$tmp/cpack.log" 2>&1 || {
   cat "$tmp/cpack.log"
