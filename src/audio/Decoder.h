@@ -6,9 +6,11 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstdio>
 #include <memory>
 
 #include "audio/ByteSource.h"
+#include "audio/Engine.h"
 
 namespace quillet::audio {
 
@@ -33,6 +35,21 @@ class Decoder {
 };
 
 enum class DecoderUse { kPlay, kProbe };
+
+// Opens a decoder of type D (whose `int Open(source, use)` returns an engine code) over
+// `source` from its first byte; nullptr with that code in `*error` when it fails.
+template <typename D>
+std::unique_ptr<Decoder> OpenFromStart(std::unique_ptr<ByteSource>& source, DecoderUse use,
+                                       int* error) {
+  source->Seek(0, SEEK_SET);
+  auto dec = std::make_unique<D>();
+  const int err = dec->Open(source, use);
+  if (err != kOk) {
+    *error = err;
+    return nullptr;
+  }
+  return dec;
+}
 
 // Opens a decoder over `source` (taking it on success). On failure `*error` is kErrFileFormat
 // for bytes that hold no audio this program can play, or kErrMemory.

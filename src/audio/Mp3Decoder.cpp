@@ -135,14 +135,7 @@ class Mp3Decoder final : public Decoder {
 
 std::unique_ptr<Decoder> OpenMp3Decoder(std::unique_ptr<ByteSource>& source, DecoderUse use,
                                         int* error) {
-  source->Seek(0, SEEK_SET);
-  auto dec = std::make_unique<Mp3Decoder>();
-  const int err = dec->Open(source, use);
-  if (err != kOk) {
-    *error = err;
-    return nullptr;
-  }
-  return dec;
+  return OpenFromStart<Mp3Decoder>(source, use, error);
 }
 
 }  // namespace quillet::audio

@@ -72,14 +72,7 @@ class SndDecoder final : public Decoder {
 
 std::unique_ptr<Decoder> OpenSndDecoder(std::unique_ptr<ByteSource>& source, DecoderUse use,
                                         int* error) {
-  source->Seek(0, SEEK_SET);
-  auto dec = std::make_unique<SndDecoder>();
-  const int err = dec->Open(source, use);
-  if (err != kOk) {
-    *error = err;
-    return nullptr;
-  }
-  return dec;
+  return OpenFromStart<SndDecoder>(source, use, error);
 }
 
 std::unique_ptr<Decoder> OpenDecoder(std::unique_ptr<ByteSource>& source, DecoderUse use,
