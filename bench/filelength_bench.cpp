@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "player/PlaySession.h"
 #include "playlist/TrackProbe.h"
 
 namespace fs = std::filesystem;
@@ -108,10 +109,11 @@ int main(int argc, char** argv) {
     return 1;
   }
 
+  const quillet::LengthProbe probe = quillet::EngineLengthProbe();
   // Warm the cache, and check every answer.
   int wrong = 0;
   for (const auto& f : files) {
-    const std::string text = quillet::FileLengthText(f);
+    const std::string text = quillet::FileLengthText(f, probe);
     if (text != "04:00") {
       std::fprintf(stderr, "%s: \"%s\"\n", f.c_str(), text.c_str());
       ++wrong;
@@ -121,7 +123,7 @@ int main(int argc, char** argv) {
   for (int r = 0; r < rounds; ++r) {
     const auto t0 = Clock::now();
     std::size_t sink = 0;
-    for (const auto& f : files) sink += quillet::FileLengthText(f).size();
+    for (const auto& f : files) sink += quillet::FileLengthText(f, probe).size();
     const double secs = std::chrono::duration<double>(Clock::now() - t0).count();
     rates.push_back(static_cast<double>(files.size()) / secs);
     if (sink == 0) std::printf("(no texts)\n");

@@ -43,7 +43,8 @@ int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication app(argc, argv);
 
-  quillet::PlaylistModel model;
+  quillet::TrackList list(nullptr);
+  quillet::PlaylistModel model(list);
   quillet::TListView view;
   view.setFont(quillet::KaiFont(12));
   view.setModel(&model);
@@ -58,7 +59,7 @@ int main(int argc, char** argv) {
   batch.reserve(static_cast<std::size_t>(rows));
   for (int i = 0; i < rows; ++i) batch.push_back(Row(i));
   auto t0 = Clock::now();
-  for (auto& r : batch) model.Append(std::move(r));  // one row at a time, as files are added
+  for (auto& r : batch) list.Append(std::move(r));  // one row at a time, as files are added
   QApplication::processEvents();
   const double appendMs = Ms(Clock::now() - t0);
 

@@ -67,9 +67,9 @@ class Mpris : public ::testing::Test {
     for (const char* name : {"a.mp3", "b.mp3", "c.mp3"}) {
       const std::string path = app->workDir() + "/" + name;
       MakeMp3(path, Mp3Spec{.seconds = 8.0, .id3v1 = true, .artist = "Ann", .album = "Blue"});
-      w().AddTrackRow(path);
+      w().List->AddTrackRow(path);
     }
-    mpris = MainMpris::Start(w());
+    mpris = MainMpris::Start(app->session(), *w().Tray);
     ASSERT_NE(mpris, nullptr);
     ASSERT_EQ(mpris->BusName(), QStringLiteral("org.mpris.MediaPlayer2.quillet"));
   }
@@ -79,7 +79,7 @@ class Mpris : public ::testing::Test {
   }
 
   TfrmMain& w() { return app->main(); }
-  PlayerShared& s() { return app->state(); }
+  const PlayerSnapshot& s() { return app->session().Snapshot(); }
   void Select(int row) {
     w().ListViewLst->selectionModel()->setCurrentIndex(
         w().ListModel->index(row, 0),
@@ -94,8 +94,8 @@ class Mpris : public ::testing::Test {
     return ok;
   }
   std::string Playing() {
-    const PlaySession::Track* t = app->session().PlayingTrack();
-    return t == nullptr ? std::string() : FileNamePart(t->path);
+    const std::optional<PlayingTrack>& t = s().track;
+    return t ? FileNamePart(t->path) : std::string();
   }
 
   std::unique_ptr<AppFixture> app;
@@ -108,24 +108,24 @@ TEST_F(Mpris, StatusPlayPauseAndRefusals) {
   Select(0);
   ASSERT_TRUE(Settle([&] { return w().btnPlay->isEnabled(); }));
   Ctl({"play-pause"});
-  ASSERT_TRUE(Settle([&] { return s().PlayerState == psPlaying; }));
+  ASSERT_TRUE(Settle([&] { return s().state == psPlaying; }));
   EXPECT_EQ(Ctl({"status"}), "Playing");
   EXPECT_EQ(Playing(), "a.mp3");
 
   // The play button is off while a track plays (a click would start the row afresh): Play over
   // the bus leaves the track as it is.
-  const std::uint32_t stream = s().CurrentStream;
+  const std::uint32_t stream = s().stream;
   Call(QStringLiteral("Player.Play"));
   Ticks(2);
-  EXPECT_EQ(s().CurrentStream, stream);
-  EXPECT_EQ(s().PlayerState, psPlaying);
+  EXPECT_EQ(s().stream, stream);
+  EXPECT_EQ(s().state, psPlaying);
 
   Ctl({"play-pause"});
-  ASSERT_TRUE(Settle([&] { return s().PlayerState == psPaused; }));
+  ASSERT_TRUE(Settle([&] { return s().state == psPaused; }));
   EXPECT_EQ(Ctl({"status"}), "Paused");
   Ctl({"play-pause"});
-  ASSERT_TRUE(Settle([&] { return s().PlayerState == psPlaying; }));
-  EXPECT_EQ(s().CurrentStream, stream);
+  ASSERT_TRUE(Settle([&] { return s().state == psPlaying; }));
+  EXPECT_EQ(s().stream, stream);
 
   EXPECT_FALSE(w().isVisible());
   Call(QStringLiteral("Raise"));
@@ -138,12 +138,12 @@ TEST_F(Mpris, LoopNextMetadataPositionVolume) {
   Ticks(2);
   // "Playlist" is the list loop item: with nothing playing, its first tick starts row 0.
   Ctl({"loop", "Playlist"});
-  ASSERT_TRUE(Settle([&] { return s().PlayerState == psPlaying; }));
+  ASSERT_TRUE(Settle([&] { return s().state == psPlaying; }));
   EXPECT_TRUE(w().ItemLoopLst->isChecked());
   EXPECT_EQ(Ctl({"loop"}), "Playlist");
   EXPECT_EQ(Playing(), "a.mp3");
 
-  const std::optional<double> length = app->session().LengthSeconds();
+  const std::optional<double> length = s().length;
   ASSERT_TRUE(length.has_value());
   const std::string expected =
       "a.mp3|Ann|Blue|" + std::to_string(std::llround(*length * 1e6)) + "|" +
@@ -155,17 +155,16 @@ TEST_F(Mpris, LoopNextMetadataPositionVolume) {
             expected);
 
   Ctl({"next"});
-  ASSERT_TRUE(Settle([&] { return Playing() == "b.mp3" && s().PlayerState == psPlaying; }));
-  EXPECT_EQ(w().SelectedRow(), 1);
+  ASSERT_TRUE(Settle([&] { return Playing() == "b.mp3" && s().state == psPlaying; }));
+  EXPECT_EQ(w().Player.List().FirstSelected(), 1);
   EXPECT_EQ(Ctl({"metadata", "title"}), "b.mp3");
 
   Ctl({"position", "5"});
   EXPECT_NEAR(std::stod(Ctl({"position"})), 5.0, 0.2);
-  EXPECT_EQ(s().PlayerState, psPlaying);
+  EXPECT_EQ(s().state, psPlaying);
 
   Ctl({"volume", "0.5"});
-  EXPECT_TRUE(
-      QTest::qWaitFor([&] { return std::abs(w().tbSetVolume->Position() - 32768) <= 1; }, 2000))
+  EXPECT_TRUE(QTest::qWaitFor([&] { return w().tbSetVolume->Position() == 32768; }, 2000))
       << w().tbSetVolume->Position();
   EXPECT_NEAR(std::stod(Ctl({"volume"})), 0.5, 0.001);
 
@@ -208,7 +207,7 @@ TEST_F(Mpris, OnePauseOnePropertiesChanged) {
   Select(0);
   ASSERT_TRUE(Settle([&] { return w().btnPlay->isEnabled(); }));
   Ctl({"play"});
-  ASSERT_TRUE(Settle([&] { return s().PlayerState == psPlaying; }));
+  ASSERT_TRUE(Settle([&] { return s().state == psPlaying; }));
   const int m1 = mark(1);
   QTest::qWait(1000);
   const int m2 = mark(2);
@@ -216,7 +215,7 @@ TEST_F(Mpris, OnePauseOnePropertiesChanged) {
       << between(m1, m2).toStdString();
 
   Ctl({"pause"});
-  ASSERT_TRUE(Settle([&] { return s().PlayerState == psPaused; }));
+  ASSERT_TRUE(Settle([&] { return s().state == psPaused; }));
   QTest::qWait(500);
   const QString pause = between(m2, mark(3));
   EXPECT_EQ(pause.count(QStringLiteral("member=PropertiesChanged")), 1) << pause.toStdString();
@@ -234,8 +233,8 @@ TEST(MprisProgram, RegistersAtStartAndQuits) {
   TempDir dir;
   const QString program = QStringLiteral(QUILLET_BINARY_DIR "/src/quillet");
   auto players = [] {
-    return Exec(QStringLiteral("playerctl"), {QStringLiteral("-l")}).out.count(
-        QStringLiteral("quillet"));
+    return Exec(QStringLiteral("playerctl"), {QStringLiteral("-l")})
+        .out.count(QStringLiteral("quillet"));
   };
   QProcess first, second;
   for (QProcess* p : {&first, &second}) {
@@ -251,9 +250,9 @@ TEST(MprisProgram, RegistersAtStartAndQuits) {
   EXPECT_EQ(players(), 1);
   EXPECT_EQ(Ctl({"status"}), "Stopped");
 
-  Exec(QStringLiteral("dbus-send"), {QStringLiteral("--session"),
-                                     QStringLiteral("--type=method_call"), kDest, kPath,
-                                     QStringLiteral("org.mpris.MediaPlayer2.Quit")});
+  Exec(QStringLiteral("dbus-send"),
+       {QStringLiteral("--session"), QStringLiteral("--type=method_call"), kDest, kPath,
+        QStringLiteral("org.mpris.MediaPlayer2.Quit")});
   EXPECT_TRUE(first.waitForFinished(15000));
   EXPECT_EQ(first.exitStatus(), QProcess::NormalExit);
   EXPECT_EQ(first.exitCode(), 0);

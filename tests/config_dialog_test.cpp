@@ -36,7 +36,7 @@ class ConfigTest : public ::testing::Test {
     return bytes;
   }
   void Open() {
-    w.btnConfigureClick();
+    w.Files->btnConfigureClick();
     ASSERT_TRUE(c.isVisible());
   }
 };
@@ -140,7 +140,7 @@ TEST_F(ConfigTest, AShortFileIsReportedAndShowsEmptyFields) {
 
 TEST_F(ConfigTest, AFailedWriteIsReportedAndTheDialogStaysOpen) {
   MakeDir(rig.File("cfrMsg"));  // a folder in the file's place
-  w.btnConfigureClick();
+  w.Files->btnConfigureClick();
   EXPECT_TRUE(rig.dialogs.messages.empty());  // a folder is no settings file to read
   c.EditLyricPath->setText(QStringLiteral("/x/"));
   c.btnPathOkClick();
@@ -156,7 +156,7 @@ TEST_F(ConfigTest, TheNextTrackStartUsesTheSubmittedDirectory) {
   WriteBytes(rig.File("song.lrc"), "[ti:Beside]\n");
   rig.AddTrack(rig.File("song.mp3"));
   rig.Select({0}, 0);
-  w.btnPlayClick();
+  w.Transport->btnPlayClick();
   EXPECT_EQ(rig.Panel(), "标题：Beside    ");
 
   Open();
@@ -164,8 +164,8 @@ TEST_F(ConfigTest, TheNextTrackStartUsesTheSubmittedDirectory) {
   c.btnPathOkClick();
   EXPECT_TRUE(rig.state().LyricDir.empty());   // the dialog does not set it
   EXPECT_EQ(rig.Panel(), "标题：Beside    ");  // the playing track keeps its lyric
-  w.btnStopClick();
-  w.btnPlayClick();
+  w.Transport->btnStopClick();
+  w.Transport->btnPlayClick();
   EXPECT_EQ(rig.Panel(), "标题：From the folder    ");
   EXPECT_EQ(rig.state().LyricDir, lyrics);
 }

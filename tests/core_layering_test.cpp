@@ -1,7 +1,8 @@
 // The include graph of src/: every include runs down the layers, and no file reaches itself
 // through its includes. The build already refuses an include of a folder a target does not link;
-// this also holds the rules that linking alone cannot (the engine only through the playback
-// layer and the program) and catches loops inside a folder.
+// this also holds the rules that linking alone cannot (the engine only through the player and the
+// program, the byte formats never reaching it) and catches loops inside a folder. And the windows
+// keep no play state: they read the player's snapshot.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -20,7 +21,7 @@ namespace fs = std::filesystem;
 const std::map<std::string, std::set<std::string>> kMayInclude = {
     {"common", {}},
     {"audio", {"common"}},
-    {"playlist", {"common", "audio"}},
+    {"playlist", {"common"}},
     {"lyrics", {"common", "playlist"}},
     {"player", {"common", "audio", "playlist", "lyrics"}},
     {"platform", {"common"}},
@@ -76,6 +77,24 @@ TEST(Layering, IncludesRunDownTheLayersWithoutLoops) {
     }
   }
   EXPECT_GT(files, 40);
+
+  // The play state is the player's own: no window reads or writes a shared copy of it.
+  for (const auto& entry : fs::recursive_directory_iterator(src / "shell")) {
+    std::ifstream in(entry.path());
+    std::string text;
+    int n = 0;
+    while (std::getline(in, text)) {
+      ++n;
+      for (const char* field : {"PlayerState", "PlayMode", "CurrentStream", "LstIndex", "SelIndex",
+                                "SelPaths", "LyricLines"}) {
+        const std::size_t at = text.find(field);
+        if (at == std::string::npos || at == 0) continue;
+        const char before = text[at - 1];
+        EXPECT_FALSE(before == '.' || before == '>')
+            << entry.path().filename().string() << ":" << n << " reads " << field;
+      }
+    }
+  }
 
   // A depth-first walk; a file met again while it is still open closes a loop.
   std::map<std::string, int> mark;  // 1 open, 2 done

@@ -2,6 +2,8 @@
 
 #include <climits>
 #include <cmath>
+#include <utility>
+#include <vector>
 
 #include "player/PlaybackRules.h"
 
@@ -95,6 +97,19 @@ TEST(Volume, PackedPutsTheSameValueInBothChannels) {
   EXPECT_EQ(PackedVolume(1), 0x00010001u);
   EXPECT_EQ(PackedVolume(70000), 0xFFFFFFFFu);
   EXPECT_EQ(PackedVolume(-4), 0u);
+}
+
+// What the desktop's media controls read and set: full volume is exactly 1, and the steps
+// between are rounded to the nearest, never scaled by 65536.
+TEST(Volume, FractionAndPositionMeetAtTheEndsAndRoundBetween) {
+  EXPECT_EQ(VolumeFraction(65535), 1.0);
+  EXPECT_EQ(VolumeFraction(0), 0.0);
+  EXPECT_EQ(VolumeFraction(70000), 1.0);
+  for (const auto& [fraction, position] : std::vector<std::pair<double, int>>{
+           {1.0, 65535}, {0.0, 0}, {0.5, 32768}, {2.0, 65535}, {-0.5, 0}, {std::nan(""), 0}}) {
+    EXPECT_EQ(VolumePosition(fraction), position) << fraction;
+  }
+  for (int p : {0, 1, 32767, 32768, 65534, 65535}) EXPECT_EQ(VolumePosition(VolumeFraction(p)), p);
 }
 
 TEST(WrapCursor, AboveTheLastGoesToTheFirstBelowZeroToTheLast) {

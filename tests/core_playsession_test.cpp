@@ -1,5 +1,6 @@
-// The playback layer on its own, over the scripted engine: the one stream's life cycle across the
-// play modes and their failures, and a tick that reads the play position once.
+// The player on its own, over the scripted engine: the one stream's life cycle across the play
+// modes and their failures, a tick that reads the play position once, the commands it refuses,
+// and what it tells the faces that watch it.
 #include "player/PlaySession.h"
 
 #include <gtest/gtest.h>
@@ -18,33 +19,40 @@ using testing::ScriptedEngine;
 
 class PlaySessionTest : public ::testing::Test {
  protected:
-  PlaySessionTest() : cwd(dir.path()), session(state, engine) { session.Reset(); }
+  PlaySessionTest() : cwd(dir.path()), player(shared, engine) {
+    player.Reset();
+    player.MarkReady();
+    player.OnReport = [this](const PlayerReport& r) { reports.push_back(r); };
+  }
 
   // A row whose file opens for `seconds`, or does not open at all.
   void AddRow(const std::string& name, bool opens = true, double seconds = 60) {
     const std::string path = dir.File(name);
     if (opens) engine.AddFile(path, seconds);
-    rows.push_back(PlaylistRow{name, {}, {}, "01:00", path});
+    list().Append(PlaylistRow{name, {}, {}, "01:00", path});
   }
-  TickShown Tick(int selected = -1) { return session.Tick(rows, selected, 100); }
+  TrackList& list() { return player.List(); }
+  const PlayerSnapshot& now() { return player.Snapshot(); }
+  void Select(int row) { list().SetSelection({row}, row); }
   // At most one stream is open, and the one the state names is it (or none).
   void ExpectOneStreamAtMost(const char* where) {
     EXPECT_LE(engine.streams.size(), 1u) << where;
-    if (state.CurrentStream != 0 && state.PlayerState != psStopped) {
-      EXPECT_NE(engine.Find(state.CurrentStream), nullptr) << where;
+    if (now().stream != 0 && now().state != psStopped) {
+      EXPECT_NE(engine.Find(now().stream), nullptr) << where;
     }
   }
   std::string PlayingPath() {
-    auto* s = engine.Find(state.CurrentStream);
+    auto* s = engine.Find(now().stream);
     return s != nullptr ? s->path : std::string();
   }
+  PlayerReport LastReport() { return reports.empty() ? PlayerReport() : reports.back(); }
 
   testing::TempDir dir;
   testing::ScopedCurrentDir cwd;
   ScriptedEngine engine;
-  PlayerShared state;
-  PlaySession session;
-  std::vector<PlaylistRow> rows;
+  PlayerShared shared;
+  PlaySession player;
+  std::vector<PlayerReport> reports;
 };
 
 TEST_F(PlaySessionTest, EveryModeKeepsOneStreamAndFreesWhatItReplaces) {
@@ -53,75 +61,88 @@ TEST_F(PlaySessionTest, EveryModeKeepsOneStreamAndFreesWhatItReplaces) {
   AddRow("c.mp3");
 
   // List loop passes over the file that does not open and wraps around.
-  session.SwitchLoopList(false, 0);
+  player.SwitchLoopList();
   std::vector<std::string> played;
   for (int i = 0; i < 6; ++i) {
-    const TickShown t = Tick();
+    player.Tick();
     ExpectOneStreamAtMost("list loop");
-    if (state.PlayerState == psPlaying) {
+    if (now().state == psPlaying) {
       played.push_back(FileNamePart(PlayingPath()));
-      engine.End(state.CurrentStream);
-      Tick();  // the end of the track is seen
+      EXPECT_EQ(list().Selected(), std::vector<int>{now().currentRow});
+      engine.End(now().stream);
+      player.Tick();  // the end of the track is seen
     }
   }
   EXPECT_EQ(played, (std::vector<std::string>{"a.mp3", "c.mp3", "a.mp3", "c.mp3"}));
 
   // Next while list loop plays ends the track now; the next tick starts the following one.
-  Tick();
+  player.Tick();
   const std::string before = PlayingPath();
-  session.Next(rows, -1);
+  player.Next();
   EXPECT_TRUE(engine.streams.empty());
-  Tick();
+  player.Tick();
   ExpectOneStreamAtMost("next");
   EXPECT_NE(PlayingPath(), before);
 
   // Switching the mode off stops and frees.
-  session.SwitchLoopList(true, -1);
-  EXPECT_EQ(state.CurrentStream, 0u);
+  player.SwitchLoopList();
+  EXPECT_EQ(now().stream, 0u);
   EXPECT_TRUE(engine.streams.empty());
-  EXPECT_EQ(state.PlayMode, pmNone);
+  EXPECT_EQ(now().mode, pmNone);
 
   // Loop selection: a snapshot path that has gone is passed over without a message.
-  session.SwitchLoopSelection(false, {rows[0].path, dir.File("gone.mp3"), rows[2].path});
+  list().SetSelection({0, 1, 2});
+  player.SwitchLoopSelection();
+  EXPECT_EQ(player.LoopSelectionPaths().size(), 3u);
   played.clear();
+  reports.clear();
   for (int i = 0; i < 6 && played.size() < 3; ++i) {
-    const TickShown t = Tick();
-    EXPECT_TRUE(t.failure.empty());
-    EXPECT_FALSE(t.streamError.has_value());
+    player.Tick();
     ExpectOneStreamAtMost("loop selection");
-    if (state.PlayerState == psPlaying) {
+    if (now().state == psPlaying) {
       played.push_back(FileNamePart(PlayingPath()));
-      engine.End(state.CurrentStream);
-      Tick();
+      engine.End(now().stream);
+      player.Tick();
     }
   }
+  EXPECT_TRUE(reports.empty());
   EXPECT_EQ(played, (std::vector<std::string>{"a.mp3", "c.mp3", "a.mp3"}));
 
   // Single loop replays the same stream; when it cannot, the mode goes off with it freed.
-  session.SwitchLoopSelection(true, {});
-  session.Play(&rows[2]);
-  session.SwitchLoopSingle(false);
-  const audio::Handle h = state.CurrentStream;
+  player.SwitchLoopSelection();
+  Select(2);
+  player.Play();
+  player.SwitchLoopSingle();
+  const audio::Handle h = now().stream;
+  EXPECT_EQ(now().nextPath, dir.File("c.mp3"));
   engine.End(h);
-  Tick();
-  Tick();
-  EXPECT_EQ(state.CurrentStream, h);
-  EXPECT_EQ(state.PlayerState, psPlaying);
+  player.Tick();
+  player.Tick();
+  EXPECT_EQ(now().stream, h);
+  EXPECT_EQ(now().state, psPlaying);
   engine.Find(h)->file.playFails = true;
   engine.End(h);
-  Tick();
-  Tick();
-  EXPECT_EQ(state.PlayMode, pmNone);
-  EXPECT_EQ(state.CurrentStream, 0u);
+  player.Tick();
+  player.Tick();
+  EXPECT_EQ(now().mode, pmNone);
+  EXPECT_EQ(now().stream, 0u);
   EXPECT_TRUE(engine.streams.empty());
 
-  // Stop and the end of the program free what is open.
-  session.Play(&rows[0]);
-  session.Stop();
+  // Stop and the end of the program free what is open; nothing acts afterwards.
+  Select(0);
+  player.Tick();
+  player.Play();
+  player.Tick();
+  player.Stop();
   EXPECT_TRUE(engine.streams.empty());
-  session.Play(&rows[0]);
-  session.Shutdown();
+  player.Tick();
+  player.Play();
+  player.Shutdown();
   EXPECT_TRUE(engine.streams.empty());
+  EXPECT_EQ(engine.calls.back(), "free-engine");
+  EXPECT_FALSE(now().ready);
+  player.Tick();
+  player.Play();
   EXPECT_EQ(engine.calls.back(), "free-engine");
 }
 
@@ -130,70 +151,182 @@ TEST_F(PlaySessionTest, FailedStartsSettleTheStateAndReportTheEngineCode) {
   AddRow("broken.mp3", false);
 
   // Play: the stream box with the code, the state stopped before the box opens.
-  Shown shown = session.Play(&rows[1]);
-  ASSERT_TRUE(shown.streamError.has_value());
-  EXPECT_EQ(*shown.streamError, audio::kErrFileOpen);
-  EXPECT_EQ(state.PlayerState, psStopped);
-  EXPECT_EQ(state.CurrentStream, 0u);
+  Select(1);
+  struct {
+    TPlayerState state;
+    std::uint32_t stream;
+  } stateInBox{psPlaying, 1};
+  player.OnReport = [&](const PlayerReport& r) {
+    reports.push_back(r);
+    stateInBox = {now().state, now().stream};
+  };
+  player.Play();
+  ASSERT_TRUE(LastReport().streamError.has_value());
+  EXPECT_EQ(*LastReport().streamError, audio::kErrFileOpen);
+  EXPECT_EQ(stateInBox.state, psStopped);
+  EXPECT_EQ(stateInBox.stream, 0u);
 
   // Next without a mode onto a file that does not open: the state stays playing with no stream,
-  // and the next tick finds it stopped.
-  session.Play(&rows[0]);
-  shown = session.Next(rows, 0);
-  ASSERT_TRUE(shown.streamError.has_value());
-  EXPECT_FALSE(shown.selectOnly.has_value());
-  EXPECT_EQ(state.PlayerState, psPlaying);
+  // the selection stays, and the next tick finds it stopped.
+  Select(0);
+  player.Play();
+  player.Tick();
+  reports.clear();
+  player.Next();
+  ASSERT_TRUE(LastReport().streamError.has_value());
+  EXPECT_FALSE(LastReport().focusList);
+  EXPECT_EQ(list().Selected(), std::vector<int>{0});
+  EXPECT_EQ(now().state, psPlaying);
   EXPECT_TRUE(engine.streams.empty());
-  const TickShown t = Tick(0);
-  EXPECT_EQ(state.PlayerState, psStopped);
-  EXPECT_EQ(t.strip, std::string(PlaySession::kLyricPlaceholder));
+  player.Tick();
+  EXPECT_EQ(now().state, psStopped);
+  EXPECT_EQ(now().lyricLine, std::string(PlaySession::kLyricPlaceholder));
 }
 
 TEST_F(PlaySessionTest, OutputLostUnderATrackIsSaidOnceAndTheNextPlayOpensAgain) {
   AddRow("a.mp3");
   AddRow("b.mp3");
-  session.SwitchLoopList(false, 0);
-  Tick();
-  ASSERT_EQ(state.PlayerState, psPlaying);
-  engine.Find(state.CurrentStream)->st = ScriptedEngine::St::Lost;
+  player.SwitchLoopList();
+  player.Tick();
+  ASSERT_EQ(now().state, psPlaying);
+  engine.Find(now().stream)->st = ScriptedEngine::St::Lost;
 
   // The tick that finds it says so once and stops the list loop, which would otherwise try
   // every row in turn without a sound.
-  TickShown t = Tick();
-  ASSERT_TRUE(t.outputError.has_value());
-  EXPECT_EQ(*t.outputError, audio::kErrDevice);
-  EXPECT_EQ(state.PlayerState, psStopped);
-  EXPECT_EQ(state.PlayMode, pmNone);
+  player.Tick();
+  ASSERT_TRUE(LastReport().outputError.has_value());
+  EXPECT_EQ(*LastReport().outputError, audio::kErrDevice);
+  EXPECT_EQ(now().state, psStopped);
+  EXPECT_EQ(now().mode, pmNone);
   const int creates = engine.Count("create ");
-  for (int i = 0; i < 5; ++i) {
-    t = Tick();
-    EXPECT_FALSE(t.outputError.has_value());
-  }
+  reports.clear();
+  for (int i = 0; i < 5; ++i) player.Tick();
+  EXPECT_TRUE(reports.empty());
   EXPECT_EQ(engine.Count("create "), creates);
 
   // A track that simply ends is no such error.
-  session.Play(&rows[1]);
-  engine.End(state.CurrentStream);
-  EXPECT_FALSE(Tick().outputError.has_value());
+  Select(1);
+  player.Play();
+  engine.End(now().stream);
+  player.Tick();
+  EXPECT_TRUE(reports.empty());
 
   // Back again, play works.
-  session.Play(&rows[0]);
-  EXPECT_EQ(state.PlayerState, psPlaying);
+  Select(0);
+  player.Tick();
+  player.Play();
+  EXPECT_EQ(now().state, psPlaying);
   EXPECT_EQ(engine.streams.size(), 1u);
 }
 
 TEST_F(PlaySessionTest, TickReadsThePositionOnceSoCaptionAndLyricAgree) {
   AddRow("a.mp3", true, 120);
   testing::WriteBytes(dir.File("a.lrc"), "[00:04]four\r\n[00:05]five\r\n");
-  session.Play(&rows[0]);
-  ASSERT_FALSE(session.LyricLines.empty());
-  engine.At(state.CurrentStream, 4.9999);
+  Select(0);
+  player.Play();
+  ASSERT_FALSE(player.Lyric().empty());
+  engine.At(now().stream, 4.9999);
   engine.positionReads = 0;
-  const TickShown t = Tick(0);
+  player.Tick();
   EXPECT_EQ(engine.positionReads, 1);
-  EXPECT_EQ(t.progressCaption, std::string("=·=播放进度=·=00:04=·=02:00"));
-  EXPECT_EQ(t.strip, std::string("four"));
-  EXPECT_EQ(t.progressPosition, 5);  // the bar rounds; the texts truncate
+  EXPECT_EQ(now().progressCaption, std::string("=·=播放进度=·=00:04=·=02:00"));
+  EXPECT_EQ(now().lyricLine, std::string("four"));
+  EXPECT_EQ(now().progressPosition, 5);  // the bar rounds; the texts truncate
+  EXPECT_DOUBLE_EQ(*now().length, 120);
+}
+
+// A command whose button or menu item is off does nothing: the rule lives in the player, so
+// every face (window, tray menu, media controls) keeps it alike.
+TEST_F(PlaySessionTest, CommandsTheButtonsWouldRefuseAreRefused) {
+  AddRow("a.mp3");
+  AddRow("b.mp3");
+  player.Tick();  // stopped, nothing selected: only nothing can be pressed
+  ASSERT_FALSE(now().canPlay || now().canPause || now().canStop || now().canPrev || now().canNext);
+  struct Case {
+    const char* what;
+    void (PlaySession::*command)();
+  };
+  const Case refused[] = {{"play", &PlaySession::Play},
+                          {"previous", &PlaySession::Previous},
+                          {"next", &PlaySession::Next},
+                          {"single loop", &PlaySession::SwitchLoopSingle}};
+  list().SetSelection({0});  // selected between ticks: the buttons wait for the next tick
+  for (const Case& c : refused) {
+    const std::size_t calls = engine.calls.size();
+    (player.*c.command)();
+    EXPECT_EQ(engine.calls.size(), calls) << c.what;
+    EXPECT_EQ(now().mode, pmNone) << c.what;
+    EXPECT_EQ(now().state, psStopped) << c.what;
+  }
+
+  player.Tick();
+  player.Play();
+  ASSERT_EQ(now().state, psPlaying);
+  player.Pause();  // the pause button stays off until a tick has seen the track play
+  EXPECT_EQ(now().state, psPlaying);
+  player.Tick();
+  player.Pause();
+  EXPECT_EQ(now().state, psPaused);
+  player.Tick();
+  player.Pause();  // paused: pause is off, play resumes
+  EXPECT_EQ(now().state, psPaused);
+  player.Play();
+  EXPECT_EQ(now().state, psPlaying);
+}
+
+// Faces hear of each change once, after the call that made it, and of nothing else; the
+// position alone changes nothing but comes with every tick.
+TEST_F(PlaySessionTest, ListenersHearEachChangeOnce) {
+  AddRow("a.mp3");
+  std::vector<unsigned> heard;
+  const int id = player.Subscribe([&](unsigned c) { heard.push_back(c); });
+  auto Heard = [&] {
+    std::vector<unsigned> h = heard;
+    heard.clear();
+    return h;
+  };
+  Select(0);
+  EXPECT_TRUE(Heard().empty()) << "a selection is the list's to tell";
+  player.Tick();
+  std::vector<unsigned> h = Heard();
+  ASSERT_EQ(h.size(), 1u);
+  EXPECT_EQ(h[0] & (kTicked | kChangedCommands), kTicked | kChangedCommands);
+  player.Tick();
+  h = Heard();
+  ASSERT_EQ(h.size(), 1u);
+  EXPECT_EQ(h[0] & ~(kTicked | kProgressRead), 0u) << "nothing else changed";
+
+  player.Play();
+  h = Heard();
+  ASSERT_EQ(h.size(), 1u);
+  EXPECT_EQ(h[0] & (kChangedState | kChangedTrack | kChangedLyric),
+            kChangedState | kChangedTrack | kChangedLyric);
+  ASSERT_TRUE(now().track.has_value());
+  EXPECT_EQ(now().track->name, "a.mp3");
+  EXPECT_EQ(now().currentRow, 0);
+
+  engine.At(now().stream, 3);
+  player.Tick();
+  h = Heard();
+  ASSERT_EQ(h.size(), 1u);
+  EXPECT_TRUE(h[0] & kTicked);
+  EXPECT_DOUBLE_EQ(now().position, 3);
+
+  player.SetVolume(70000);
+  h = Heard();
+  ASSERT_EQ(h.size(), 1u);
+  EXPECT_EQ(h[0], kChangedVolume);
+  EXPECT_EQ(now().volume, 65535);
+
+  // The playing row follows its row when rows above it go, and is none once it goes itself.
+  list().Append(PlaylistRow{"z", {}, {}, {}, "/z"});
+  list().Remove({0});
+  player.Tick();
+  EXPECT_EQ(now().currentRow, -1);
+  Heard();
+  player.Unsubscribe(id);
+  player.Stop();
+  EXPECT_TRUE(Heard().empty());
 }
 
 }  // namespace

@@ -4,6 +4,8 @@
 
 #include <gtest/gtest.h>
 
+#include "player/PlaySession.h"
+
 #include <cmath>
 #include <cstdlib>
 #include <limits>
@@ -16,6 +18,10 @@
 
 namespace quillet {
 namespace {
+
+std::string LengthText(const std::string& path) {
+  return FileLengthText(path, EngineLengthProbe());
+}
 
 using audio::AudioEngine;
 using audio::Handle;
@@ -59,23 +65,23 @@ TEST(FileLengthText, MeasuresWithoutADevice) {
   setenv("SDL_AUDIODRIVER", "no-such-driver", 1);  // nothing here may touch the device
   TempDir dir;
   testing::WriteSineWave(dir.File("a.wav"), 3.5, {8000, 1, testing::WaveFormat::kPcm8});
-  EXPECT_EQ(FileLengthText(dir.File("a.wav")), "00:03");
+  EXPECT_EQ(LengthText(dir.File("a.wav")), "00:03");
   testing::WriteWave(dir.File("b.wav"), {8000, 1, testing::WaveFormat::kPcm8},
                      std::vector<float>(8000 * 60 - 1));  // one sample short of a minute
-  EXPECT_EQ(FileLengthText(dir.File("b.wav")), "00:59");
+  EXPECT_EQ(LengthText(dir.File("b.wav")), "00:59");
   testing::WriteWave(dir.File("c.wav"), {4000, 1, testing::WaveFormat::kPcm8},
                      std::vector<float>(4000 * 65));
-  EXPECT_EQ(FileLengthText(dir.File("c.wav")), "01:05");
+  EXPECT_EQ(LengthText(dir.File("c.wav")), "01:05");
 
   // Unknown or no length: an empty text.
-  EXPECT_EQ(FileLengthText(dir.File("missing.mp3")), "");
-  EXPECT_EQ(FileLengthText(dir.path()), "");
+  EXPECT_EQ(LengthText(dir.File("missing.mp3")), "");
+  EXPECT_EQ(LengthText(dir.path()), "");
   testing::WriteBytes(dir.File("empty.mp3"), "");
-  EXPECT_EQ(FileLengthText(dir.File("empty.mp3")), "");
+  EXPECT_EQ(LengthText(dir.File("empty.mp3")), "");
   testing::WriteBytes(dir.File("lyrics.lrc"), "[00:01.00]words\r\n");
-  EXPECT_EQ(FileLengthText(dir.File("lyrics.lrc")), "");
+  EXPECT_EQ(LengthText(dir.File("lyrics.lrc")), "");
   testing::WriteWave(dir.File("nothing.wav"), {}, {});
-  EXPECT_EQ(FileLengthText(dir.File("nothing.wav")), "");
+  EXPECT_EQ(LengthText(dir.File("nothing.wav")), "");
   unsetenv("SDL_AUDIODRIVER");
 }
 
@@ -88,11 +94,11 @@ TEST(FileLengthText, Mp3sOfEveryKind) {
     fmt.kind = kind;
     fmt.id3v1 = kind == testing::Mp3Kind::kCbr;
     testing::MakeMp3(dir.File("a.mp3"), fmt);
-    EXPECT_EQ(FileLengthText(dir.File("a.mp3")), "00:02") << static_cast<int>(kind);
+    EXPECT_EQ(LengthText(dir.File("a.mp3")), "00:02") << static_cast<int>(kind);
   }
   // The LAME header alone, without one frame of audio.
   testing::TruncateFile(dir.File("a.mp3"), 400);
-  EXPECT_EQ(FileLengthText(dir.File("a.mp3")), "");
+  EXPECT_EQ(LengthText(dir.File("a.mp3")), "");
 }
 
 TEST(StreamInfo, LengthFallsBackToOneSecondAndPositionToZero) {

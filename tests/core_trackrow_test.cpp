@@ -1,7 +1,9 @@
 // A playlist row made from nothing but a path: file name, ID3v1 singer and album, measured
 // length, the path itself.
 #include <gtest/gtest.h>
+
 #include <sys/stat.h>
+#include "player/PlaySession.h"
 
 #include <cstdint>
 #include <future>
@@ -50,7 +52,7 @@ TEST(TrackRow, AudioFileGivesAllFiveTexts) {
   TempDir dir;
   const std::string path = dir.File("Song Title.wav");
   WriteBytes(path, Wave(65.5));
-  const PlaylistRow row = ProbeTrackRow(path);
+  const PlaylistRow row = ProbeTrackRow(path, EngineLengthProbe());
   EXPECT_EQ(row.name, "Song Title.wav");
   EXPECT_EQ(row.singer, "");
   EXPECT_EQ(row.album, "");
@@ -62,7 +64,7 @@ TEST(TrackRow, TagTextsAreTheRaw30Bytes) {
   TempDir dir;
   const std::string path = dir.File("tagged.wav");
   WriteBytes(path, Wave(2) + Id3v1("Abc", "\xb8\xe8\xca\xd6"));
-  const PlaylistRow row = ProbeTrackRow(path);
+  const PlaylistRow row = ProbeTrackRow(path, EngineLengthProbe());
   EXPECT_EQ(row.singer, std::string("Abc") + std::string(27, '\0'));
   EXPECT_EQ(row.album, std::string("\xb8\xe8\xca\xd6") + std::string(26, '\0'));
   EXPECT_EQ(row.length, "00:02");
@@ -78,7 +80,8 @@ TEST(TrackRow, AnythingElseStillGetsARowAtOnce) {
   for (const std::string& path : {dir.File("notes.txt"), dir.File("missing.mp3"), fifo,
                                   dir.File("folder.mp3"), std::string("/dev/zero")}) {
     // A FIFO or device must not hang the caller: give it a generous bound, then fail.
-    auto probe = std::async(std::launch::async, [path] { return ProbeTrackRow(path); });
+    auto probe =
+        std::async(std::launch::async, [path] { return ProbeTrackRow(path, EngineLengthProbe()); });
     ASSERT_EQ(probe.wait_for(std::chrono::seconds(20)), std::future_status::ready) << path;
     const PlaylistRow row = probe.get();
     EXPECT_EQ(row.name, FileNamePart(path));

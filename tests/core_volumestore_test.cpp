@@ -73,6 +73,15 @@ TEST(VolumeStore, RoundTripInAFolderMadeOnDemandAndBadFilesReported) {
   ASSERT_TRUE(ReadVolume(&position, &found).ok);
   EXPECT_TRUE(found);
   EXPECT_EQ(position, 12345);
+  // The ends of the range are kept as they are, and what lies beyond them as the nearer end.
+  for (const auto& [written, kept] :
+       std::vector<std::pair<int, int>>{{0, 0}, {65535, 65535}, {70000, 65535}, {-3, 0}}) {
+    ASSERT_TRUE(WriteVolume(written).ok) << written;
+    position = 77;
+    ASSERT_TRUE(ReadVolume(&position, &found).ok) << written;
+    EXPECT_TRUE(found);
+    EXPECT_EQ(position, kept) << written;
+  }
 
   for (const std::string& text :
        std::vector<std::string>{"", "abc\n", "65536\n", "-1\n", "1 2\n", std::string(100, '7')}) {

@@ -29,8 +29,7 @@ class LyricEditorTest : public ::testing::Test {
   // Stream 7 is the one the clock runs for: its position is the play time the test sets.
   LyricEditorTest() : app(Options(engine)) {
     engine.AddFile("/clock.wav", 3600);
-    engine.nextHandle = 7;
-    engine.StreamCreateFile(false, "/clock.wav", 0, 0, 0);
+    app.session().List().Append(PlaylistRow{"clock.wav", {}, {}, "60:00", "/clock.wav"});
   }
 
   static AppFixture::Options Options(ScriptedEngine& e) {
@@ -61,11 +60,22 @@ class LyricEditorTest : public ::testing::Test {
     c.setPosition(end, QTextCursor::KeepAnchor);
     memo().setTextCursor(c);
   }
-  void Playing(double at) {
-    app.state().CurrentStream = 7;
-    app.state().PlayerState = psPlaying;
+  // The player in state `s` over stream 7 at `at` seconds, the engine's log emptied.
+  void Put(TPlayerState s, double at = 0) {
+    PlaySession& p = app.session();
+    engine.nextHandle = 7;
+    p.PlayRow(0);
+    p.Tick();  // the transport commands follow the track that plays
     engine.At(7, at);
+    if (s == psPaused) p.PauseForStamp();
+    if (s == psSeeking) p.BeginSeek();
+    if (s == psStopped) {
+      engine.End(7);  // played out: the stream stays open, stopped
+      p.Tick();
+    }
+    engine.calls.clear();
   }
+  void Playing(double at) { Put(psPlaying, at); }
 
   // Chooses `path` in the next file dialog.
   void Choose(const std::string& path) {
@@ -107,7 +117,7 @@ TEST_F(LyricEditorTest, StampPausesAndPutsThePlayTimeInFrontOfTheCaretLine) {
 
   EXPECT_EQ(engine.Count("pause "), 1);
   EXPECT_EQ(engine.lastHandle, 7u);
-  EXPECT_EQ(app.state().PlayerState, psPaused);
+  EXPECT_EQ(app.session().Snapshot().state, psPaused);
   EXPECT_EQ(Text(), (Lines{"[TI:]", "first", "[01:23]second", "third"}));
   // The caret stays on the stamped line, at its end, with nothing selected.
   const QTextCursor c = memo().textCursor();
@@ -178,50 +188,48 @@ TEST_F(LyricEditorTest, StampWithASelectionOverSeveralLinesStampsOnlyWhereItStar
 TEST_F(LyricEditorTest, StampDoesNothingUnlessPlaying) {
   SetText("x");
   for (TPlayerState s : {psStopped, psPaused, psSeeking}) {
-    app.state().PlayerState = s;
-    app.state().CurrentStream = 7;
-    engine.At(7, 30);
+    Put(s, 30);
     ed().btnInsertTagClick();
     EXPECT_EQ(Text(), (Lines{"x"})) << int(s);
-    EXPECT_EQ(app.state().PlayerState, s);
+    EXPECT_EQ(app.session().Snapshot().state, s);
+    EXPECT_EQ(engine.Count("pause "), 0);
   }
-  EXPECT_EQ(engine.Count("pause "), 0);
   EXPECT_TRUE(app.dialogs().messages.empty());
 }
 
 TEST_F(LyricEditorTest, ResumePlaysWithoutRestartOnlyFromAPause) {
-  app.state().CurrentStream = 7;
   for (TPlayerState s : {psStopped, psPlaying, psSeeking}) {
-    app.state().PlayerState = s;
+    Put(s);
     ed().btnTagPlayClick();
-    EXPECT_EQ(app.state().PlayerState, s);
+    EXPECT_EQ(app.session().Snapshot().state, s);
+    EXPECT_EQ(engine.Count("play "), 0);
   }
-  EXPECT_EQ(engine.Count("play "), 0);
 
   // A pause made in the main window is resumed the same way.
-  app.state().PlayerState = psPaused;
+  Put(psPlaying);
+  app.main().Transport->btnPauseClick();
+  engine.calls.clear();
   ed().btnTagPlayClick();
   EXPECT_EQ(engine.Count("play "), 1);
   EXPECT_FALSE(engine.lastRestart);
   EXPECT_EQ(engine.lastHandle, 7u);
-  EXPECT_EQ(app.state().PlayerState, psPlaying);
+  EXPECT_EQ(app.session().Snapshot().state, psPlaying);
 }
 
-TEST_F(LyricEditorTest, ResumeButtonFollowsThePauseAtEveryTick) {
+TEST_F(LyricEditorTest, ResumeButtonFollowsThePause) {
   app.main().show();
-  app.main().btnEditLyricClick();
+  app.main().Files->btnEditLyricClick();
   EXPECT_FALSE(ed().btnTagPlay->isEnabled());
   Playing(20.0);
-  app.main().btnPauseClick();
+  app.main().Transport->btnPauseClick();
   EXPECT_EQ(engine.Count("pause "), 1);
   ed().frmLyricTimerTimer();
   EXPECT_TRUE(ed().btnTagPlay->isEnabled());
   ed().btnTagPlay->click();
-  EXPECT_EQ(app.state().PlayerState, psPlaying);
+  EXPECT_EQ(app.session().Snapshot().state, psPlaying);
   ed().frmLyricTimerTimer();
   EXPECT_FALSE(ed().btnTagPlay->isEnabled());
-  app.state().PlayerState = psSeeking;
-  ed().frmLyricTimerTimer();
+  app.session().BeginSeek();
   EXPECT_FALSE(ed().btnTagPlay->isEnabled());
 }
 
@@ -481,7 +489,7 @@ TEST_F(LyricEditorTest, CloseCentresTheMainWindowAndHidesTheEditorKeepingItsText
   TfrmMain& m = app.main();
   m.show();
   for (int viaMenu = 0; viaMenu < 2; ++viaMenu) {
-    m.btnEditLyricClick();
+    m.Files->btnEditLyricClick();
     ASSERT_TRUE(ed().isVisible());
     SetText("kept");
     m.move(10, 10);

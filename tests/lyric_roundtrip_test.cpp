@@ -25,7 +25,9 @@ class LyricRoundTripTest : public ::testing::Test {
  protected:
   TfrmMain& main() { return app.main(); }
   TfrmLyric& ed() { return app.lyric(); }
-  double Position() { return StreamPositionInfo(app.engine(), app.state().CurrentStream).seconds; }
+  double Position() {
+    return StreamPositionInfo(app.engine(), app.session().Snapshot().stream).seconds;
+  }
   // Plays on until the position has reached `seconds`; false when it never does.
   bool PlayUntil(double seconds) {
     return QTest::qWaitFor([&] { return Position() >= seconds; }, 20000);
@@ -55,23 +57,23 @@ TEST_F(LyricRoundTripTest, StampedLinesShowInTheStripAtTheirSeconds) {
   testing::WriteBytes(text, "first\nsecond\nthird\n");
 
   main().show();
-  main().AddTrackRow(track);
+  main().List->AddTrackRow(track);
   main().ListViewLst->selectionModel()->setCurrentIndex(
       main().ListModel->index(0, 0),
       QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-  main().btnEditLyricClick();
+  main().Files->btnEditLyricClick();
   Choose(text);
   ed().ItemLoadClick();
   ASSERT_EQ(Line(4), "first");
 
-  main().btnPlayClick();
-  ASSERT_NE(app.state().CurrentStream, 0u);
-  ASSERT_EQ(app.state().PlayerState, psPlaying);
+  main().Transport->btnPlayClick();
+  ASSERT_NE(app.session().Snapshot().stream, 0u);
+  ASSERT_EQ(app.session().Snapshot().state, psPlaying);
   const char* words[] = {"first", "second", "third"};
   for (int i = 0; i < 3; ++i) {
     ASSERT_TRUE(PlayUntil(i + 1.05)) << "position stuck at " << Position();
     StampLine(4 + i);
-    EXPECT_EQ(app.state().PlayerState, psPaused);
+    EXPECT_EQ(app.session().Snapshot().state, psPaused);
     // Paused: only what the device still holds is heard before the position stands still.
     const double held = Position();
     QTest::qWait(400);
@@ -79,7 +81,7 @@ TEST_F(LyricRoundTripTest, StampedLinesShowInTheStripAtTheirSeconds) {
     ed().frmLyricTimerTimer();
     ASSERT_TRUE(ed().btnTagPlay->isEnabled());
     ed().btnTagPlay->click();
-    EXPECT_EQ(app.state().PlayerState, psPlaying);
+    EXPECT_EQ(app.session().Snapshot().state, psPlaying);
     EXPECT_EQ(Line(4 + i), std::string("[00:0") + char('1' + i) + "]" + words[i]);
   }
 
@@ -93,9 +95,9 @@ TEST_F(LyricRoundTripTest, StampedLinesShowInTheStripAtTheirSeconds) {
             "[00:03]third\r\n");
 
   // Started afresh, the track reads the new file.
-  main().btnPlayClick();
-  ASSERT_EQ(app.state().PlayerState, psPlaying);
-  EXPECT_EQ(main().LyricLines.size(), 7u);
+  main().Transport->btnPlayClick();
+  ASSERT_EQ(app.session().Snapshot().state, psPlaying);
+  EXPECT_EQ(main().Player.Lyric().size(), 7u);
   const QString header = QString::fromUtf8("标题：    歌手名：    专辑：    By：    ");
   EXPECT_EQ(main().PanelLyric->text(), header);
 
@@ -103,11 +105,11 @@ TEST_F(LyricRoundTripTest, StampedLinesShowInTheStripAtTheirSeconds) {
   std::map<std::string, QString> seen;
   while (Position() < 4.2) {
     const std::string before = TimeText(Position());
-    main().ShowTimerTimer();
+    main().Transport->ShowTimerTimer();
     const std::string after = TimeText(Position());
     if (before == after) seen[before] = main().PanelLyric->text();
     QTest::qWait(40);
-    ASSERT_NE(app.state().PlayerState, psStopped);
+    ASSERT_NE(app.session().Snapshot().state, psStopped);
   }
   EXPECT_EQ(seen["00:00"], header);
   EXPECT_EQ(seen["00:01"], QStringLiteral("first"));

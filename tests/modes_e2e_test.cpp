@@ -21,10 +21,10 @@ TEST(ModesEndToEnd, ListLoopPlaysThreeFilesInOrderAndWraps) {
   TfrmMain& w = rig.main();
   for (const char* name : {"one.wav", "two.wav", "three.wav"}) {
     WriteSineWave(rig.File(name), 1.0);
-    w.AddTrackRow(rig.File(name));
+    w.List->AddTrackRow(rig.File(name));
   }
   rig.Select({0}, 0);
-  w.ItemLoopLstClick();
+  w.Modes->ItemLoopLstClick();
 
   // Every start shows up as a new stream; the selected row tells which.
   std::vector<int> started;
@@ -33,15 +33,15 @@ TEST(ModesEndToEnd, ListLoopPlaysThreeFilesInOrderAndWraps) {
   while (started.size() < 4 && Clock::now() < end) {
     QCoreApplication::processEvents();
     rig.Tick();
-    if (rig.state().PlayerState == psPlaying && rig.Current() != last) {
+    if (rig.session().Snapshot().state == psPlaying && rig.Current() != last) {
       last = rig.Current();
-      started.push_back(w.SelectedRow());
+      started.push_back(w.Player.List().FirstSelected());
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(50));
   }
   EXPECT_EQ(started, (std::vector<int>{0, 1, 2, 0}));
   EXPECT_TRUE(rig.dialogs.messages.empty());
-  w.btnStopClick();
+  w.Transport->btnStopClick();
 }
 
 }  // namespace

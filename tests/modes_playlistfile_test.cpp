@@ -28,7 +28,7 @@ class PlaylistFileTest : public ::testing::Test {
  protected:
   PlayRig rig;
   TfrmMain& w = rig.main();
-  PlayerShared& s = rig.state();
+  const PlayerSnapshot& s = rig.session().Snapshot();
 
   void Choose(const std::string& path) {
     Dialogs::FileResult r;
@@ -45,14 +45,14 @@ class PlaylistFileTest : public ::testing::Test {
 
 TEST_F(PlaylistFileTest, SavingThreeRowsWritesTheirRecordsByteForByte) {
   const std::string tagArtist = std::string("Ann") + std::string(27, '\0');
-  w.ListModel->Append(PlaylistRow{"a.mp3", tagArtist, "", "03:07", "/music/a.mp3"});
-  w.ListModel->Append(
+  w.Player.List().Append(PlaylistRow{"a.mp3", tagArtist, "", "03:07", "/music/a.mp3"});
+  w.Player.List().Append(
       PlaylistRow{std::string(31, 'n'), "", "Blue", "00:59", "/music/" + std::string(31, 'n')});
-  w.ListModel->Append(PlaylistRow{"c.wav", "", "", "", "/music/c.wav"});
+  w.Player.List().Append(PlaylistRow{"c.wav", "", "", "", "/music/c.wav"});
   rig.Select({1}, 1);  // the menu needs a selected row; every row is written
   const std::string target = rig.File("list.pst");
   Choose(target);
-  w.ItemSaveLstClick();
+  w.Files->ItemSaveLstClick();
 
   ASSERT_EQ(rig.dialogs.fileRequests.size(), 1u);
   const Dialogs::FileRequest& q = rig.dialogs.fileRequests[0];
@@ -87,28 +87,28 @@ TEST_F(PlaylistFileTest, LoadingAppendsWholeRecordsWithoutProbing) {
   ASSERT_EQ(file.size(), 500u);
   WriteBytes(rig.File("in.pst"), file);
   Choose(rig.File("in.pst"));
-  w.ItemLoadLstClick();
+  w.Files->ItemLoadLstClick();
   const Dialogs::FileRequest& q = rig.dialogs.fileRequests.at(0);
   EXPECT_EQ(q.title.toStdString(), "载入播放列表...");
   EXPECT_FALSE(q.multiple);
-  ASSERT_EQ(w.RowCount(), 3);
-  const PlaylistRow& x = w.ListModel->Row(1);
+  ASSERT_EQ(w.Player.List().Count(), 3);
+  const PlaylistRow& x = w.Player.List().Row(1);
   EXPECT_EQ(x.name, "x.mp3");
   EXPECT_EQ(x.singer, "Sing");
   EXPECT_EQ(x.album, "Alb");
   EXPECT_EQ(x.length, "01:02");  // as stored, the file is not there to measure
   EXPECT_EQ(x.path, "/nowhere/x.mp3");
-  EXPECT_EQ(w.ListModel->Row(2).path, "/nowhere/y.mp3");
+  EXPECT_EQ(w.Player.List().Row(2).path, "/nowhere/y.mp3");
   EXPECT_TRUE(rig.dialogs.messages.empty());
 
   // Twice lists the rows twice; a file shorter than a record adds nothing, silently.
   Choose(rig.File("in.pst"));
-  w.ItemLoadLstClick();
-  EXPECT_EQ(w.RowCount(), 5);
+  w.Files->ItemLoadLstClick();
+  EXPECT_EQ(w.Player.List().Count(), 5);
   WriteBytes(rig.File("short.pst"), std::string(224, 'q'));
   Choose(rig.File("short.pst"));
-  w.ItemLoadLstClick();
-  EXPECT_EQ(w.RowCount(), 5);
+  w.Files->ItemLoadLstClick();
+  EXPECT_EQ(w.Player.List().Count(), 5);
   EXPECT_TRUE(rig.dialogs.messages.empty());
 }
 
@@ -116,17 +116,17 @@ TEST_F(PlaylistFileTest, LoadingWhileATrackPlaysLeavesItAndTheSelectionAlone) {
   rig.AddTrack(rig.File("a.mp3"));
   rig.AddTrack(rig.File("b.mp3"));
   rig.Select({1}, 1);
-  w.btnPlayClick();
+  w.Transport->btnPlayClick();
   const audio::Handle h = rig.Current();
   WriteBytes(rig.File("in.pst"), Record("z.mp3", "", "", "", "/z.mp3"));
   Choose(rig.File("in.pst"));
-  w.ItemLoadLstClick();
-  EXPECT_EQ(w.RowCount(), 3);
-  EXPECT_EQ(w.SelectedRows(), std::vector<int>{1});
-  EXPECT_EQ(w.FocusedRow(), 1);
+  w.Files->ItemLoadLstClick();
+  EXPECT_EQ(w.Player.List().Count(), 3);
+  EXPECT_EQ(w.Player.List().Selected(), std::vector<int>{1});
+  EXPECT_EQ(w.List->FocusedRow(), 1);
   rig.Tick();
   EXPECT_EQ(rig.Current(), h);
-  EXPECT_EQ(s.PlayerState, psPlaying);
+  EXPECT_EQ(s.state, psPlaying);
 }
 
 TEST_F(PlaylistFileTest, OverwritingAsksFirstAndCancelLeavesTheFileAsItWas) {
@@ -136,41 +136,41 @@ TEST_F(PlaylistFileTest, OverwritingAsksFirstAndCancelLeavesTheFileAsItWas) {
   WriteBytes(target, old);
   Choose(target);
   rig.dialogs.answers.push_back(Dialogs::Answer::Cancel);
-  w.ItemSaveLstClick();
+  w.Files->ItemSaveLstClick();
   ASSERT_EQ(rig.dialogs.messages.size(), 1u);
   EXPECT_EQ(rig.dialogs.messages[0].text.toStdString(), "播放列表文件已经存在，要覆盖它吗?");
   EXPECT_EQ(rig.dialogs.messages[0].icon, Dialogs::Icon::Question);
   EXPECT_EQ(Read(target), old);
 
   Choose(target);
-  w.ItemSaveLstClick();  // OK this time
+  w.Files->ItemSaveLstClick();  // OK this time
   EXPECT_EQ(Read(target).size(), 225u);
 }
 
 TEST_F(PlaylistFileTest, CancellingEitherDialogChangesNothing) {
   rig.AddRow(rig.File("a.mp3"));
-  w.ItemSaveLstClick();
-  w.ItemLoadLstClick();
-  EXPECT_EQ(w.RowCount(), 1);
+  w.Files->ItemSaveLstClick();
+  w.Files->ItemLoadLstClick();
+  EXPECT_EQ(w.Player.List().Count(), 1);
   EXPECT_TRUE(rig.dialogs.messages.empty());
 }
 
 TEST_F(PlaylistFileTest, NonAsciiNamesSurviveARoundTrip) {
   const std::string utf8 = "/音乐/晴天.mp3";
   const std::string gbk = "/music/\xC7\xE7\xCC\xEC.mp3";  // 晴天 in GBK
-  w.ListModel->Append(PlaylistRow{"晴天.mp3", "周", "叶惠美", "04:29", utf8});
-  w.ListModel->Append(PlaylistRow{"\xC7\xE7\xCC\xEC.mp3", "", "", "", gbk});
+  w.Player.List().Append(PlaylistRow{"晴天.mp3", "周", "叶惠美", "04:29", utf8});
+  w.Player.List().Append(PlaylistRow{"\xC7\xE7\xCC\xEC.mp3", "", "", "", gbk});
   Choose(rig.File("round.pst"));
-  w.ItemSaveLstClick();
-  w.ListModel->Clear();
+  w.Files->ItemSaveLstClick();
+  w.Player.List().Clear();
   Choose(rig.File("round.pst"));
-  w.ItemLoadLstClick();
-  ASSERT_EQ(w.RowCount(), 2);
-  EXPECT_EQ(w.ListModel->Row(0).name, "晴天.mp3");
-  EXPECT_EQ(w.ListModel->Row(0).singer, "周");
-  EXPECT_EQ(w.ListModel->Row(0).album, "叶惠美");
-  EXPECT_EQ(w.ListModel->Row(0).path, utf8);
-  EXPECT_EQ(w.ListModel->Row(1).path, gbk);
+  w.Files->ItemLoadLstClick();
+  ASSERT_EQ(w.Player.List().Count(), 2);
+  EXPECT_EQ(w.Player.List().Row(0).name, "晴天.mp3");
+  EXPECT_EQ(w.Player.List().Row(0).singer, "周");
+  EXPECT_EQ(w.Player.List().Row(0).album, "叶惠美");
+  EXPECT_EQ(w.Player.List().Row(0).path, utf8);
+  EXPECT_EQ(w.Player.List().Row(1).path, gbk);
   EXPECT_EQ(w.ListModel->data(w.ListModel->index(1, 0), Qt::DisplayRole).toString(),
             QString::fromUtf8("晴天.mp3"));
 }
@@ -182,7 +182,7 @@ TEST_F(PlaylistFileTest, AFailedSaveIsReportedAndLeavesTheOldFileWhole) {
   MakeDir(target);
   WriteBytes(target + "/inside", "kept");
   Choose(target);
-  w.ItemSaveLstClick();
+  w.Files->ItemSaveLstClick();
   ASSERT_EQ(rig.dialogs.messages.size(), 2u);  // the overwrite question, then the failure
   EXPECT_EQ(rig.dialogs.messages[1].title.toStdString(), "Quillet 06.12.15");
   EXPECT_EQ(rig.dialogs.messages[1].icon, Dialogs::Icon::Error);
@@ -190,18 +190,18 @@ TEST_F(PlaylistFileTest, AFailedSaveIsReportedAndLeavesTheOldFileWhole) {
   EXPECT_EQ(Read(target + "/inside"), "kept");
 
   Choose(rig.File("no/such/folder/list.pst"));
-  w.ItemSaveLstClick();
+  w.Files->ItemSaveLstClick();
   ASSERT_EQ(rig.dialogs.messages.size(), 3u);
   EXPECT_EQ(rig.dialogs.messages[2].icon, Dialogs::Icon::Error);
 }
 
 TEST_F(PlaylistFileTest, AFailedLoadIsReported) {
   Choose(rig.File("missing.pst"));
-  w.ItemLoadLstClick();
+  w.Files->ItemLoadLstClick();
   ASSERT_EQ(rig.dialogs.messages.size(), 1u);
   EXPECT_EQ(rig.dialogs.messages[0].icon, Dialogs::Icon::Error);
   EXPECT_EQ(rig.dialogs.messages[0].title.toStdString(), "Quillet 06.12.15");
-  EXPECT_EQ(w.RowCount(), 0);
+  EXPECT_EQ(w.Player.List().Count(), 0);
 }
 
 }  // namespace

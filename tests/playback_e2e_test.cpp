@@ -6,8 +6,8 @@
 #include <chrono>
 #include <thread>
 
-#include "player/TimeTexts.h"
 #include "audio/AudioEngine.h"
+#include "player/TimeTexts.h"
 #include "support/PlayRig.h"
 #include "support/fixtures/AudioFixtures.h"
 
@@ -21,7 +21,7 @@ class EndToEnd : public ::testing::Test {
   audio::AudioEngine engine;
   PlayRig rig{&engine};
   TfrmMain& w = rig.main();
-  PlayerShared& s = rig.state();
+  const PlayerSnapshot& s = rig.session().Snapshot();
 
   // Ticks every 50 ms for `ms`, or until `done` holds.
   template <typename Pred>
@@ -35,7 +35,7 @@ class EndToEnd : public ::testing::Test {
     }
     return done();
   }
-  double Position() { return StreamPositionInfo(engine, s.CurrentStream).seconds; }
+  double Position() { return StreamPositionInfo(engine, s.stream).seconds; }
 };
 
 TEST_F(EndToEnd, AddPlayPauseSeekStop) {
@@ -45,16 +45,16 @@ TEST_F(EndToEnd, AddPlayPauseSeekStop) {
   MakeMp3(mp3, Mp3Spec{.seconds = 4.0, .id3v1 = true, .artist = "Ann", .album = "Blue"});
   WriteSineWave(wav, 1.5);
   WriteBytes(rig.File("first.lrc"), "[ti:First]\n[00:01.00]one\n[00:02]two\n");
-  w.AddTrackRow(mp3);
-  w.AddTrackRow(wav);
-  ASSERT_EQ(w.RowCount(), 2);
-  EXPECT_EQ(w.ListModel->Row(0).length, "00:04");
-  EXPECT_EQ(w.ListModel->Row(1).length, "00:01");
+  w.List->AddTrackRow(mp3);
+  w.List->AddTrackRow(wav);
+  ASSERT_EQ(w.Player.List().Count(), 2);
+  EXPECT_EQ(w.Player.List().Row(0).length, "00:04");
+  EXPECT_EQ(w.Player.List().Row(1).length, "00:01");
 
   rig.Select({0}, 0);
-  w.btnPlayClick();
+  w.Transport->btnPlayClick();
   ASSERT_TRUE(rig.dialogs.messages.empty()) << rig.dialogs.messages[0].text.toStdString();
-  EXPECT_EQ(s.PlayerState, psPlaying);
+  EXPECT_EQ(s.state, psPlaying);
   EXPECT_EQ(rig.Panel(), "标题：First    ");
   ASSERT_TRUE(TickUntil(4000, [&] { return Position() >= 1.1; }));
   // The last tick showed a position of at least a second and the length.
@@ -64,32 +64,33 @@ TEST_F(EndToEnd, AddPlayPauseSeekStop) {
   EXPECT_EQ(rig.Progress().substr(rig.Progress().size() - tail.size()), tail);
   EXPECT_TRUE(rig.Panel() == "one" || rig.Panel() == "two") << rig.Panel();
 
-  w.btnPauseClick();
+  w.Transport->btnPauseClick();
   const double paused = Position();
   TickUntil(300, [] { return false; });
-  EXPECT_EQ(s.PlayerState, psPaused);
+  EXPECT_EQ(s.state, psPaused);
   EXPECT_NEAR(Position(), paused, 0.05);
 
   // Seek back to second 0 while paused: playback resumes from there.
-  w.tbPlayProgressMouseDown(Qt::LeftButton, {}, 0, 0);
+  w.Transport->tbPlayProgressMouseDown();
   w.tbPlayProgress->SetPosition(0);
   EXPECT_EQ(rig.Progress(), "=·=播放进度=·=00:00=·=00:04");
-  w.tbPlayProgressMouseUp(Qt::LeftButton, {}, 0, 0);
-  EXPECT_EQ(s.PlayerState, psPlaying);
+  w.Transport->tbPlayProgressMouseUp();
+  EXPECT_EQ(s.state, psPlaying);
   EXPECT_LT(Position(), 0.5);
   ASSERT_TRUE(TickUntil(3000, [&] { return Position() >= 0.3; }));
 
-  w.btnStopClick();
-  EXPECT_EQ(s.PlayerState, psStopped);
-  EXPECT_EQ(s.CurrentStream, 0u);
+  w.Transport->btnStopClick();
+  EXPECT_EQ(s.state, psStopped);
+  EXPECT_EQ(s.stream, 0u);
 
   // The second file plays to its end; the tick notices and shows the placeholder.
   rig.Select({1}, 1);
-  w.btnPlayClick();
+  rig.Tick();
+  w.Transport->btnPlayClick();
   EXPECT_EQ(rig.Panel(), "歌曲：second.wav    歌手：    专辑：");
-  ASSERT_TRUE(TickUntil(6000, [&] { return s.PlayerState == psStopped; }));
+  ASSERT_TRUE(TickUntil(6000, [&] { return s.state == psStopped; }));
   EXPECT_EQ(rig.Panel(), "歌词显示区...");
-  EXPECT_NE(s.CurrentStream, 0u);  // held until the next start
+  EXPECT_NE(s.stream, 0u);  // held until the next start
   EXPECT_TRUE(rig.dialogs.messages.empty());
 }
 

@@ -29,11 +29,11 @@ class PlaylistTest : public ::testing::Test {
  protected:
   PlayRig rig;
   TfrmMain& w = rig.main();
-  PlayerShared& s = rig.state();
+  const PlayerSnapshot& s = rig.session().Snapshot();
 
   std::vector<std::string> Paths() {
     std::vector<std::string> out;
-    for (const PlaylistRow& r : w.ListModel->Rows()) out.push_back(r.path);
+    for (const PlaylistRow& r : w.Player.List().Rows()) out.push_back(r.path);
     return out;
   }
   Dialogs::FileResult Chosen(const std::vector<std::string>& files, int filterIndex = 0) {
@@ -49,13 +49,13 @@ TEST_F(PlaylistTest, AddTrackRowProbesNameTagLengthAndPath) {
   const std::string wav = rig.File("tune.wav");
   WriteSineWave(wav, 1.5);
   AppendId3v1(wav, "Title", "Ann", "Blue");
-  w.AddTrackRow(wav);
-  w.AddTrackRow(rig.File("gone.mp3"));
+  w.List->AddTrackRow(wav);
+  w.List->AddTrackRow(rig.File("gone.mp3"));
   MakeDir(rig.File("folder"));
-  w.AddTrackRow(rig.File("folder"));
+  w.List->AddTrackRow(rig.File("folder"));
 
-  ASSERT_EQ(w.RowCount(), 3);
-  const PlaylistRow& r = w.ListModel->Row(0);
+  ASSERT_EQ(w.Player.List().Count(), 3);
+  const PlaylistRow& r = w.Player.List().Row(0);
   EXPECT_EQ(r.name, "tune.wav");
   EXPECT_EQ(r.singer, std::string("Ann") + std::string(27, '\0'));
   EXPECT_EQ(r.album, std::string("Blue") + std::string(26, '\0'));
@@ -64,19 +64,19 @@ TEST_F(PlaylistTest, AddTrackRowProbesNameTagLengthAndPath) {
   // The view shows a tag text up to its first NUL.
   EXPECT_EQ(w.ListModel->data(w.ListModel->index(0, 1), Qt::DisplayRole).toString(), "Ann");
 
-  const PlaylistRow& gone = w.ListModel->Row(1);
+  const PlaylistRow& gone = w.Player.List().Row(1);
   EXPECT_EQ(gone.name, "gone.mp3");
   EXPECT_TRUE(gone.singer.empty() && gone.album.empty() && gone.length.empty());
-  EXPECT_EQ(w.ListModel->Row(2).name, "folder");
-  EXPECT_TRUE(w.SelectedRows().empty());
+  EXPECT_EQ(w.Player.List().Row(2).name, "folder");
+  EXPECT_TRUE(w.Player.List().Selected().empty());
 }
 
 TEST_F(PlaylistTest, AddByDialogSetsItUpAndSelectsTheFirstRowOfTheList) {
   for (int i = 0; i < 5; ++i) rig.AddRow(rig.File("r" + std::to_string(i) + ".mp3"));
   rig.Select({3}, 3);
-  s.LyricDir = rig.dir();
+  rig.state().LyricDir = rig.dir();
   rig.dialogs.fileResults.push_back(Chosen({rig.File("x.mp3"), rig.File("x.mp3")}, 2));
-  w.btnAddLstClick();
+  w.List->btnAddLstClick();
 
   ASSERT_EQ(rig.dialogs.fileRequests.size(), 1u);
   const Dialogs::FileRequest& q = rig.dialogs.fileRequests[0];
@@ -89,25 +89,25 @@ TEST_F(PlaylistTest, AddByDialogSetsItUpAndSelectsTheFirstRowOfTheList) {
   EXPECT_TRUE(q.multiple);
 
   // The same file twice makes two rows, after the old ones.
-  ASSERT_EQ(w.RowCount(), 7);
-  EXPECT_EQ(w.ListModel->Row(5).path, rig.File("x.mp3"));
-  EXPECT_EQ(w.ListModel->Row(6).path, rig.File("x.mp3"));
-  EXPECT_EQ(w.SelectedRows(), std::vector<int>{0});
-  EXPECT_EQ(w.FocusedRow(), 0);
+  ASSERT_EQ(w.Player.List().Count(), 7);
+  EXPECT_EQ(w.Player.List().Row(5).path, rig.File("x.mp3"));
+  EXPECT_EQ(w.Player.List().Row(6).path, rig.File("x.mp3"));
+  EXPECT_EQ(w.Player.List().Selected(), std::vector<int>{0});
+  EXPECT_EQ(w.List->FocusedRow(), 0);
 
   // The entry chosen last time is offered; a cancel changes nothing.
-  w.btnAddLstClick();
+  w.List->btnAddLstClick();
   ASSERT_EQ(rig.dialogs.fileRequests.size(), 2u);
   EXPECT_EQ(rig.dialogs.fileRequests[1].filterIndex, 2);
-  EXPECT_EQ(w.RowCount(), 7);
+  EXPECT_EQ(w.Player.List().Count(), 7);
 }
 
 TEST_F(PlaylistTest, AddingWhileHiddenAddsAndSelectsWithoutFocus) {
   ASSERT_FALSE(w.isVisible());
   rig.dialogs.fileResults.push_back(Chosen({rig.File("a.mp3")}));
-  w.btnAddLstClick();
-  EXPECT_EQ(w.RowCount(), 1);
-  EXPECT_EQ(w.SelectedRows(), std::vector<int>{0});
+  w.List->btnAddLstClick();
+  EXPECT_EQ(w.Player.List().Count(), 1);
+  EXPECT_EQ(w.Player.List().Selected(), std::vector<int>{0});
   EXPECT_FALSE(w.ListViewLst->hasFocus());
 }
 
@@ -118,15 +118,15 @@ TEST_F(PlaylistTest, DroppedNamesAreAddedWholeWhateverTheyName) {
   ASSERT_GT(longName.size(), 254u);
   MakeDir(rig.File("album"));
   WriteBytes(rig.File("song.lrc"), "[00:01]x\n");
-  w.WMDropFiles({longName, rig.File("album"), rig.File("song.lrc"), rig.File("keep.mp3")});
+  w.List->WMDropFiles({longName, rig.File("album"), rig.File("song.lrc"), rig.File("keep.mp3")});
   EXPECT_EQ(Paths(), (std::vector<std::string>{rig.File("keep.mp3"), longName, rig.File("album"),
                                                rig.File("song.lrc"), rig.File("keep.mp3")}));
-  EXPECT_EQ(w.ListModel->Row(1).name, std::string(250, 'n') + ".mp3");
-  EXPECT_EQ(w.ListModel->Row(2).name, "album");
-  EXPECT_TRUE(w.ListModel->Row(2).length.empty());
-  EXPECT_EQ(w.ListModel->Row(3).name, "song.lrc");
-  EXPECT_TRUE(w.LyricLines.empty());  // a dropped lyric file is just a row
-  EXPECT_EQ(w.SelectedRows(), std::vector<int>{0});
+  EXPECT_EQ(w.Player.List().Row(1).name, std::string(250, 'n') + ".mp3");
+  EXPECT_EQ(w.Player.List().Row(2).name, "album");
+  EXPECT_TRUE(w.Player.List().Row(2).length.empty());
+  EXPECT_EQ(w.Player.List().Row(3).name, "song.lrc");
+  EXPECT_TRUE(w.Player.Lyric().empty());  // a dropped lyric file is just a row
+  EXPECT_EQ(w.Player.List().Selected(), std::vector<int>{0});
 }
 
 TEST_F(PlaylistTest, ManyFilesShowAProgressDialogWithTheCountAndKeepTheirOrder) {
@@ -135,14 +135,14 @@ TEST_F(PlaylistTest, ManyFilesShowAProgressDialogWithTheCountAndKeepTheirOrder) 
   // A quick add, well inside the delay, goes without one, not even for an instant.
   {
     ProgressShowSpy spy;
-    w.WMDropFiles(files);
+    w.List->WMDropFiles(files);
     EXPECT_EQ(spy.shown, 0);
-    EXPECT_EQ(w.RowCount(), 60);
+    EXPECT_EQ(w.Player.List().Count(), 60);
   }
-  w.ListModel->Clear();
+  w.Player.List().Clear();
 
   // One still going when the delay is up shows it.
-  w.AddProgressDelayMs = 0;
+  w.List->AddProgressDelayMs = 0;
   QString label;
   bool seen = false;
   QTimer::singleShot(0, &w, [&] {
@@ -151,7 +151,7 @@ TEST_F(PlaylistTest, ManyFilesShowAProgressDialogWithTheCountAndKeepTheirOrder) 
     seen = p->isVisible();
     label = p->labelText();
   });
-  w.WMDropFiles(files);
+  w.List->WMDropFiles(files);
   EXPECT_TRUE(seen);
   EXPECT_NE(label.indexOf(QString::fromUtf8("共 60 首")), -1) << label.toStdString();
   EXPECT_EQ(Paths(), files);
@@ -162,42 +162,42 @@ TEST_F(PlaylistTest, ManyFilesShowAProgressDialogWithTheCountAndKeepTheirOrder) 
   QTimer::singleShot(0, &w, [&] {
     shown = w.findChild<QProgressDialog*>(QStringLiteral("AddProgress")) != nullptr;
   });
-  w.WMDropFiles({rig.File("one.mp3"), rig.File("two.mp3")});
+  w.List->WMDropFiles({rig.File("one.mp3"), rig.File("two.mp3")});
   EXPECT_FALSE(shown);
-  EXPECT_EQ(w.RowCount(), 62);
+  EXPECT_EQ(w.Player.List().Count(), 62);
 }
 
 TEST_F(PlaylistTest, CancellingTheProgressDialogKeepsTheRowsMadeSoFar) {
-  w.AddProgressDelayMs = 0;
+  w.List->AddProgressDelayMs = 0;
   std::vector<std::string> files;
   for (int i = 0; i < 80; ++i) files.push_back(rig.File("f" + std::to_string(i) + ".mp3"));
   QTimer::singleShot(0, &w, [&] {
     if (auto* p = w.findChild<QProgressDialog*>(QStringLiteral("AddProgress"))) p->cancel();
   });
-  w.WMDropFiles(files);
-  ASSERT_GT(w.RowCount(), 0);
-  ASSERT_LT(w.RowCount(), 80);
-  const std::vector<std::string> kept(files.begin(), files.begin() + w.RowCount());
+  w.List->WMDropFiles(files);
+  ASSERT_GT(w.Player.List().Count(), 0);
+  ASSERT_LT(w.Player.List().Count(), 80);
+  const std::vector<std::string> kept(files.begin(), files.begin() + w.Player.List().Count());
   EXPECT_EQ(Paths(), kept);
 }
 
 TEST_F(PlaylistTest, DeleteAsksAndRemovesTheSelectedRows) {
   for (int i = 0; i < 5; ++i) rig.AddRow(rig.File("r" + std::to_string(i) + ".mp3"));
-  w.btnDelLstClick();  // nothing selected: no question
+  w.List->btnDelLstClick();  // nothing selected: no question
   EXPECT_TRUE(rig.dialogs.messages.empty());
 
   rig.Select({1, 3}, 3);
   rig.dialogs.answers.push_back(Dialogs::Answer::Cancel);
-  w.btnDelLstClick();
+  w.List->btnDelLstClick();
   ASSERT_EQ(rig.dialogs.messages.size(), 1u);
   EXPECT_EQ(rig.dialogs.messages[0].text.toStdString(), "确定要删除列表中所选择的歌曲吗?");
   EXPECT_EQ(rig.dialogs.messages[0].title.toStdString(), "Quillet");
   EXPECT_EQ(rig.dialogs.messages[0].icon, Dialogs::Icon::Question);
   EXPECT_EQ(rig.dialogs.messages[0].buttons, Dialogs::Buttons::OkCancel);
-  EXPECT_EQ(w.RowCount(), 5);
+  EXPECT_EQ(w.Player.List().Count(), 5);
 
   rig.dialogs.answers.push_back(Dialogs::Answer::Ok);
-  w.btnDelLstClick();
+  w.List->btnDelLstClick();
   EXPECT_EQ(Paths(),
             (std::vector<std::string>{rig.File("r0.mp3"), rig.File("r2.mp3"), rig.File("r4.mp3")}));
 }
@@ -205,11 +205,11 @@ TEST_F(PlaylistTest, DeleteAsksAndRemovesTheSelectedRows) {
 TEST_F(PlaylistTest, DeleteRemovesTheRowsSelectedWhenAskedEvenIfATickMovesTheSelection) {
   for (int i = 0; i < 5; ++i) rig.AddTrack(rig.File("r" + std::to_string(i) + ".mp3"));
   rig.Select({0}, 0);
-  w.ItemLoopLstClick();
+  w.Modes->ItemLoopLstClick();
   rig.Select({3, 4}, 4);
   // The list loop's tick selects row 0 while the question is open.
   rig.dialogs.whileOpen = [&] { rig.Tick(); };
-  w.btnDelLstClick();
+  w.List->btnDelLstClick();
   EXPECT_EQ(Paths(),
             (std::vector<std::string>{rig.File("r0.mp3"), rig.File("r1.mp3"), rig.File("r2.mp3")}));
 }
@@ -218,37 +218,37 @@ TEST_F(PlaylistTest, DeletingThePlayingRowLeavesTheTrackPlaying) {
   rig.AddTrack(rig.File("a.mp3"));
   rig.AddTrack(rig.File("b.mp3"));
   rig.Select({0}, 0);
-  w.btnPlayClick();
+  w.Transport->btnPlayClick();
   const audio::Handle h = rig.Current();
-  w.btnDelLstClick();
-  EXPECT_EQ(w.RowCount(), 1);
+  w.List->btnDelLstClick();
+  EXPECT_EQ(w.Player.List().Count(), 1);
   rig.Tick();
-  EXPECT_EQ(s.PlayerState, psPlaying);
+  EXPECT_EQ(s.state, psPlaying);
   EXPECT_EQ(rig.Current(), h);
 }
 
 TEST_F(PlaylistTest, ClearAsksOnlyWhenThereAreRows) {
-  w.ItemClearLstClick();
+  w.List->ItemClearLstClick();
   EXPECT_TRUE(rig.dialogs.messages.empty());
   rig.AddRow(rig.File("a.mp3"));
   rig.AddRow(rig.File("b.mp3"));
   rig.dialogs.answers.push_back(Dialogs::Answer::Cancel);
-  w.ItemClearLstClick();
+  w.List->ItemClearLstClick();
   ASSERT_EQ(rig.dialogs.messages.size(), 1u);
   EXPECT_EQ(rig.dialogs.messages[0].text.toStdString(), "确定要清空播放列表吗?");
-  EXPECT_EQ(w.RowCount(), 2);
-  w.ItemClearLstClick();  // with no row selected too
-  EXPECT_EQ(w.RowCount(), 0);
+  EXPECT_EQ(w.Player.List().Count(), 2);
+  w.List->ItemClearLstClick();  // with no row selected too
+  EXPECT_EQ(w.Player.List().Count(), 0);
 }
 
 TEST_F(PlaylistTest, AClickKeepsTheFocusedRowSelected) {
   for (int i = 0; i < 3; ++i) rig.AddRow(rig.File("r" + std::to_string(i) + ".mp3"));
   rig.Select({0}, 2);
-  w.ListViewLstClick();
-  EXPECT_EQ(w.SelectedRows(), (std::vector<int>{0, 2}));
+  w.List->ListViewLstClick();
+  EXPECT_EQ(w.Player.List().Selected(), (std::vector<int>{0, 2}));
   rig.Select({});
-  w.ListViewLstClick();
-  EXPECT_EQ(w.SelectedRows(), std::vector<int>{2});
+  w.List->ListViewLstClick();
+  EXPECT_EQ(w.Player.List().Selected(), std::vector<int>{2});
 }
 
 // Real mouse and key events on a scrolled list: the row that becomes selected ends wholly in
@@ -282,7 +282,7 @@ TEST_F(PlaylistTest, TheRowThatBecomesSelectedIsInViewAndAClickDoesNotMoveTheVie
   const int played = topRow() + 4;
   ASSERT_TRUE(inView(played + 1));
   QTest::mouseDClick(w.windowHandle(), Qt::LeftButton, {}, inWindow(played));
-  EXPECT_EQ(w.SelectedRows(), std::vector<int>{played});
+  EXPECT_EQ(w.Player.List().Selected(), std::vector<int>{played});
   ASSERT_NE(rig.engine().Find(rig.Current()), nullptr);
   EXPECT_EQ(rig.engine().Find(rig.Current())->path,
             rig.File("t" + std::to_string(played) + ".mp3"));
@@ -293,23 +293,23 @@ TEST_F(PlaylistTest, TheRowThatBecomesSelectedIsInViewAndAClickDoesNotMoveTheVie
   const int scrolled = bar->value();
   const int clicked = topRow() + 3;
   QTest::mouseClick(w.windowHandle(), Qt::LeftButton, {}, inWindow(clicked));
-  EXPECT_EQ(w.SelectedRows(), std::vector<int>{clicked});
+  EXPECT_EQ(w.Player.List().Selected(), std::vector<int>{clicked});
   EXPECT_EQ(bar->value(), scrolled);
   EXPECT_TRUE(inView(clicked));
 
   QTest::keyClick(v, Qt::Key_PageDown);
-  ASSERT_GT(w.FocusedRow(), clicked);
-  EXPECT_EQ(w.SelectedRows(), std::vector<int>{w.FocusedRow()});
-  EXPECT_TRUE(inView(w.FocusedRow()));
+  ASSERT_GT(w.List->FocusedRow(), clicked);
+  EXPECT_EQ(w.Player.List().Selected(), std::vector<int>{w.List->FocusedRow()});
+  EXPECT_TRUE(inView(w.List->FocusedRow()));
   QTest::keyClick(v, Qt::Key_End);
-  EXPECT_EQ(w.SelectedRows(), std::vector<int>{59});
+  EXPECT_EQ(w.Player.List().Selected(), std::vector<int>{59});
   EXPECT_TRUE(inView(59));
   QTest::keyClick(v, Qt::Key_Home);
   EXPECT_TRUE(inView(0));
 }
 
 TEST_F(PlaylistTest, PopupMenuItemsFollowTheListSelectionAndStream) {
-  w.PopupMenuContrlsPopup();
+  w.Modes->PopupMenuContrlsPopup();
   for (QAction* a : {w.ItemDelLst, w.ItemSaveLst, w.ItemClearLst, w.ItemLoopLst, w.ItemLoopSel,
                      w.ItemLoopSingle}) {
     EXPECT_FALSE(a->isEnabled()) << a->objectName().toStdString();
@@ -323,42 +323,42 @@ TEST_F(PlaylistTest, PopupMenuItemsFollowTheListSelectionAndStream) {
   rig.AddTrack(rig.File("b.mp3"));
   rig.Select({});
   w.ListViewLst->selectionModel()->clearCurrentIndex();
-  w.PopupMenuContrlsPopup();
+  w.Modes->PopupMenuContrlsPopup();
   EXPECT_TRUE(w.ItemLoopLst->isEnabled());
   EXPECT_FALSE(w.ItemDelLst->isEnabled() || w.ItemSaveLst->isEnabled() ||
                w.ItemClearLst->isEnabled() || w.ItemLoopSel->isEnabled());
 
   // A focused row becomes selected as the menu opens.
   rig.Select({}, 1);
-  w.PopupMenuContrlsPopup();
-  EXPECT_EQ(w.SelectedRows(), std::vector<int>{1});
+  w.Modes->PopupMenuContrlsPopup();
+  EXPECT_EQ(w.Player.List().Selected(), std::vector<int>{1});
   EXPECT_TRUE(w.ItemDelLst->isEnabled() && w.ItemSaveLst->isEnabled() &&
               w.ItemClearLst->isEnabled() && w.ItemLoopSel->isEnabled());
 
   // Single loop can be chosen while a stream is open, also paused, not after stop.
-  w.btnPlayClick();
-  w.btnPauseClick();
-  w.PopupMenuContrlsPopup();
+  w.Transport->btnPlayClick();
+  w.Transport->btnPauseClick();
+  w.Modes->PopupMenuContrlsPopup();
   EXPECT_TRUE(w.ItemLoopSingle->isEnabled());
-  w.btnStopClick();
-  w.PopupMenuContrlsPopup();
+  w.Transport->btnStopClick();
+  w.Modes->PopupMenuContrlsPopup();
   EXPECT_FALSE(w.ItemLoopSingle->isEnabled());
 
   w.show();
-  w.PopupMenuContrlsPopup();
+  w.Modes->PopupMenuContrlsPopup();
   EXPECT_EQ(w.ItemHide->text().toStdString(), "隐藏程序");
 }
 
 TEST_F(PlaylistTest, TheCloseBoxNeverClosesAndPlaybackGoesOn) {
   rig.AddTrack(rig.File("a.mp3"));
   rig.Select({0}, 0);
-  w.btnPlayClick();
+  w.Transport->btnPlayClick();
   w.show();
   bool canClose = true;
-  w.FormCloseQuery(canClose);
+  w.Tray->FormCloseQuery(canClose);
   EXPECT_FALSE(canClose);
   rig.Tick();
-  EXPECT_EQ(s.PlayerState, psPlaying);
+  EXPECT_EQ(s.state, psPlaying);
 }
 
 }  // namespace

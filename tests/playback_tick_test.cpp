@@ -15,7 +15,7 @@ class PlaybackTest : public ::testing::Test {
   PlayRig rig;
   TfrmMain& w = rig.main();
   ScriptedEngine& eng = rig.engine();
-  PlayerShared& s = rig.state();
+  const PlayerSnapshot& s = rig.session().Snapshot();
 
   // Three tracks in the list, the first selected.
   void ThreeTracks() {
@@ -31,30 +31,30 @@ class PlaybackTest : public ::testing::Test {
 
 TEST_F(PlaybackTest, PlayPauseResumeStopFollowTheStateTable) {
   ThreeTracks();
-  w.btnPlayClick();
-  EXPECT_EQ(s.PlayerState, psPlaying);
+  w.Transport->btnPlayClick();
+  EXPECT_EQ(s.state, psPlaying);
   const audio::Handle h = rig.Current();
   ASSERT_NE(h, 0u);
   EXPECT_EQ(eng.Find(h)->path, rig.File("a.mp3"));
   EXPECT_EQ(eng.Find(h)->st, ScriptedEngine::St::Playing);
 
   eng.At(h, 42);
-  w.btnPauseClick();
-  EXPECT_EQ(s.PlayerState, psPaused);
-  w.btnPlayClick();  // resumes the same stream where it was
-  EXPECT_EQ(s.PlayerState, psPlaying);
+  w.Transport->btnPauseClick();
+  EXPECT_EQ(s.state, psPaused);
+  w.Transport->btnPlayClick();  // resumes the same stream where it was
+  EXPECT_EQ(s.state, psPlaying);
   EXPECT_EQ(rig.Current(), h);
   EXPECT_EQ(eng.Find(h)->pos, 42);
   EXPECT_EQ(eng.Count("create"), 1);
 
   // Pause from any state with a stream; play with a paused track but no row selected: nothing.
-  w.btnPauseClick();
+  w.Transport->btnPauseClick();
   rig.Select({});
-  w.btnPlayClick();
-  EXPECT_EQ(s.PlayerState, psPaused);
+  w.Transport->btnPlayClick();
+  EXPECT_EQ(s.state, psPaused);
 
-  w.btnStopClick();
-  EXPECT_EQ(s.PlayerState, psStopped);
+  w.Transport->btnStopClick();
+  EXPECT_EQ(s.state, psStopped);
   EXPECT_EQ(rig.Current(), 0u);
   EXPECT_EQ(eng.Find(h), nullptr);  // freed
   EXPECT_TRUE(rig.dialogs.messages.empty());
@@ -62,14 +62,14 @@ TEST_F(PlaybackTest, PlayPauseResumeStopFollowTheStateTable) {
 
 TEST_F(PlaybackTest, PlayAfterATrackHasEndedStartsTheSelectedRowAfresh) {
   ThreeTracks();
-  w.btnPlayClick();
+  w.Transport->btnPlayClick();
   const audio::Handle first = rig.Current();
   eng.End(first);
   rig.Tick();
-  EXPECT_EQ(s.PlayerState, psStopped);
+  EXPECT_EQ(s.state, psStopped);
   EXPECT_EQ(rig.Current(), first);  // an ended stream is held, not freed
   rig.Select({1}, 1);
-  w.btnPlayClick();
+  w.Transport->btnPlayClick();
   EXPECT_NE(rig.Current(), first);
   EXPECT_EQ(eng.Find(first), nullptr);
   EXPECT_EQ(eng.Find(rig.Current())->path, rig.File("b.mp3"));
@@ -78,8 +78,8 @@ TEST_F(PlaybackTest, PlayAfterATrackHasEndedStartsTheSelectedRowAfresh) {
 TEST_F(PlaybackTest, PlayOnAFileThatCannotBeOpenedShowsTheCodeAndStops) {
   rig.AddRow(rig.File("missing.mp3"));
   rig.Select({0}, 0);
-  w.btnPlayClick();
-  EXPECT_EQ(s.PlayerState, psStopped);
+  w.Transport->btnPlayClick();
+  EXPECT_EQ(s.state, psStopped);
   EXPECT_EQ(rig.Current(), 0u);
   ASSERT_EQ(rig.dialogs.messages.size(), 1u);
   const auto& m = rig.dialogs.messages[0];
@@ -93,30 +93,31 @@ TEST_F(PlaybackTest, PlayOnAFileThatCannotBeOpenedShowsTheCodeAndStops) {
 
 TEST_F(PlaybackTest, PauseAndStopWithoutAStreamChangeNothing) {
   ThreeTracks();
-  w.ItemLoopSingleClick();
-  w.btnPauseClick();
-  w.btnStopClick();
-  EXPECT_EQ(s.PlayerState, psStopped);
-  EXPECT_EQ(s.PlayMode, pmLoopSingle);  // stop with no stream keeps the mode
-  EXPECT_TRUE(w.ItemLoopSingle->isChecked());
+  w.Modes->ItemLoopLstClick();  // no tick yet: no stream
+  w.Transport->btnPauseClick();
+  w.Transport->btnStopClick();
+  EXPECT_EQ(s.state, psStopped);
+  EXPECT_EQ(s.mode, pmLoopLst);  // stop with no stream keeps the mode
+  EXPECT_TRUE(w.ItemLoopLst->isChecked());
   EXPECT_TRUE(eng.calls.empty());
 }
 
 TEST_F(PlaybackTest, StopInAPlayModeClearsTheModeAndItsMark) {
   ThreeTracks();
-  w.ItemLoopLstClick();
+  w.Modes->ItemLoopLstClick();
   rig.Tick();  // list loop starts row 0
-  ASSERT_EQ(s.PlayerState, psPlaying);
-  w.btnStopClick();
-  EXPECT_EQ(s.PlayMode, pmNone);
+  ASSERT_EQ(s.state, psPlaying);
+  w.Transport->btnStopClick();
+  EXPECT_EQ(s.mode, pmNone);
   EXPECT_FALSE(w.ItemLoopLst->isChecked() || w.ItemLoopSel->isChecked() ||
                w.ItemLoopSingle->isChecked());
   // A later play plays one track without automatic advance.
-  w.btnPlayClick();
+  rig.Tick();
+  w.Transport->btnPlayClick();
   const audio::Handle h = rig.Current();
   eng.End(h);
   rig.Tick(3);
-  EXPECT_EQ(s.PlayerState, psStopped);
+  EXPECT_EQ(s.state, psStopped);
   EXPECT_EQ(rig.Current(), h);
   EXPECT_EQ(eng.Count("create"), 2);
 }
@@ -128,8 +129,8 @@ TEST_F(PlaybackTest, ProgressCaptionAndSeekBarPerState) {
   EXPECT_EQ(rig.Progress(), "=·=播放进度=·=");
   EXPECT_FALSE(w.btnPlay->isEnabled());
 
-  w.ListModel->Append(PlaylistRow{"d.mp3", "", "", "03:07", rig.File("d.mp3")});
-  w.ListModel->Append(PlaylistRow{"e.mp3", "", "", "", rig.File("e.mp3")});
+  w.Player.List().Append(PlaylistRow{"d.mp3", "", "", "03:07", rig.File("d.mp3")});
+  w.Player.List().Append(PlaylistRow{"e.mp3", "", "", "", rig.File("e.mp3")});
   rig.Select({3}, 3);
   rig.Tick();
   EXPECT_EQ(rig.Progress(), "=·=播放进度=·=00:00=·=03:07");
@@ -141,7 +142,7 @@ TEST_F(PlaybackTest, ProgressCaptionAndSeekBarPerState) {
   // Playing: position 0 gives an empty position text; the bar counts whole seconds.
   eng.AddFile(rig.File("d.mp3"), 187.5);
   rig.Select({3}, 3);
-  w.btnPlayClick();
+  w.Transport->btnPlayClick();
   rig.Tick();
   EXPECT_EQ(rig.Progress(), "=·=播放进度=·==·=03:07");
   EXPECT_EQ(w.tbPlayProgress->Max(), 188);
@@ -152,13 +153,13 @@ TEST_F(PlaybackTest, ProgressCaptionAndSeekBarPerState) {
   EXPECT_EQ(w.tbPlayProgress->Position(), 66);
 
   // Paused: caption and bar stay at the paused position.
-  w.btnPauseClick();
+  w.Transport->btnPauseClick();
   rig.Tick(2);
   EXPECT_EQ(rig.Progress(), "=·=播放进度=·=01:05=·=03:07");
   EXPECT_EQ(w.tbPlayProgress->Position(), 66);
 
   // Stopped: back to 00:00 and the selected row's length; the bar to 0, its maximum kept.
-  w.btnStopClick();
+  w.Transport->btnStopClick();
   rig.Tick();
   EXPECT_EQ(rig.Progress(), "=·=播放进度=·=00:00=·=03:07");
   EXPECT_EQ(w.tbPlayProgress->Position(), 0);
@@ -166,10 +167,10 @@ TEST_F(PlaybackTest, ProgressCaptionAndSeekBarPerState) {
 
   // Played out: the tick that finds the end still shows the last position; the next one shows
   // the stopped caption and the bar at 0.
-  w.btnPlayClick();
+  w.Transport->btnPlayClick();
   eng.End(rig.Current());
   rig.Tick();
-  EXPECT_EQ(s.PlayerState, psStopped);
+  EXPECT_EQ(s.state, psStopped);
   EXPECT_EQ(rig.Progress(), "=·=播放进度=·=03:07=·=03:07");
   EXPECT_EQ(w.tbPlayProgress->Position(), 188);
   rig.Tick();
@@ -181,7 +182,7 @@ TEST_F(PlaybackTest, AStreamWithoutALengthShowsNoLengthAndABarOfOneSecond) {
   eng.files[rig.File("live.mp3")].lengthKnown = false;
   rig.AddRow(rig.File("live.mp3"));
   rig.Select({0}, 0);
-  w.btnPlayClick();
+  w.Transport->btnPlayClick();
   eng.At(rig.Current(), 5.2);
   rig.Tick();
   EXPECT_EQ(rig.Progress(), "=·=播放进度=·=00:05=·=");
@@ -198,7 +199,7 @@ TEST_F(PlaybackTest, ButtonsPerState) {
   rig.Tick();
   EXPECT_EQ(states(), "-p---");
   rig.Select({1}, 1);
-  w.btnPlayClick();
+  w.Transport->btnPlayClick();
   rig.Tick();
   EXPECT_EQ(states(), "P-zsN");
   rig.Select({0}, 0);
@@ -210,18 +211,19 @@ TEST_F(PlaybackTest, ButtonsPerState) {
   rig.Select({});
   rig.Tick();
   EXPECT_EQ(states(), "--zs-");
-  w.btnPauseClick();
+  w.Transport->btnPauseClick();
   rig.Tick();
   EXPECT_EQ(states(), "-p-s-");
-  w.btnStopClick();
+  w.Transport->btnStopClick();
   rig.Tick();
   EXPECT_EQ(states(), "-----");
 
   // The context menu copies the five states when it opens.
   rig.Select({1}, 1);
-  w.btnPlayClick();
   rig.Tick();
-  w.PopupMenuContrlsPopup();
+  w.Transport->btnPlayClick();
+  rig.Tick();
+  w.Modes->PopupMenuContrlsPopup();
   EXPECT_EQ(w.ItemPrev->isEnabled(), w.btnPrev->isEnabled());
   EXPECT_FALSE(w.ItemPlay->isEnabled());
   EXPECT_TRUE(w.ItemPause->isEnabled());
@@ -235,9 +237,9 @@ TEST_F(PlaybackTest, LyricWorkedExampleAcrossTicks) {
              "[00:15.00]\r\n[00:20.00]Delta\r\n");
   rig.AddTrack(rig.File("song.mp3"), 30);
   rig.Select({0}, 0);
-  w.btnPlayClick();
+  w.Transport->btnPlayClick();
   EXPECT_EQ(rig.Panel(), "标题：Song    ");
-  EXPECT_EQ(w.LyricLines.size(), 6u);
+  EXPECT_EQ(w.Player.Lyric().size(), 6u);
   const audio::Handle h = rig.Current();
   rig.Tick();  // position 0: nothing changes
   EXPECT_EQ(rig.Panel(), "标题：Song    ");
@@ -254,23 +256,23 @@ TEST_F(PlaybackTest, LyricWorkedExampleAcrossTicks) {
   eng.End(h);
   rig.Tick();
   EXPECT_EQ(rig.Panel(), kPlaceholder);
-  EXPECT_EQ(w.LyricLines.size(), 6u);
+  EXPECT_EQ(w.Player.Lyric().size(), 6u);
 }
 
 TEST_F(PlaybackTest, PauseThenPlayKeepsTheLyricLineAndGoesOnFollowing) {
   WriteLyric("song.lrc", "[00:09.00]Beta\n[00:20.00]Delta\n");
   rig.AddTrack(rig.File("song.mp3"), 30);
   rig.Select({0}, 0);
-  w.btnPlayClick();
+  w.Transport->btnPlayClick();
   const audio::Handle h = rig.Current();
   eng.At(h, 9.4);
   rig.Tick();
   ASSERT_EQ(rig.Panel(), "Beta");
-  w.btnPauseClick();
+  w.Transport->btnPauseClick();
   rig.Tick(3);
-  w.btnPlayClick();
+  w.Transport->btnPlayClick();
   EXPECT_EQ(rig.Panel(), "Beta");
-  EXPECT_EQ(w.LyricLines.size(), 2u);
+  EXPECT_EQ(w.Player.Lyric().size(), 2u);
   eng.At(h, 20.1);
   rig.Tick();
   EXPECT_EQ(rig.Panel(), "Delta");
@@ -283,7 +285,7 @@ TEST_F(PlaybackTest, WithoutALyricFileTheStripShowsTheTrackLine) {
   eng.AddFile(rig.File("tune.wav"));
   rig.AddRow(rig.File("tune.wav"), "00:10", artist, album);
   rig.Select({0}, 0);
-  w.btnPlayClick();
+  w.Transport->btnPlayClick();
   EXPECT_EQ(rig.Panel(), "歌曲：tune.wav    歌手：Ann    专辑：Blue");
 }
 
@@ -291,9 +293,9 @@ TEST_F(PlaybackTest, AnEmptyLyricFileLeavesTheStripEmptyAfterPlay) {
   WriteLyric("quiet.lrc", "");
   rig.AddTrack(rig.File("quiet.mp3"));
   rig.Select({0}, 0);
-  w.btnPlayClick();
+  w.Transport->btnPlayClick();
   EXPECT_EQ(rig.Panel(), "");
-  EXPECT_TRUE(w.LyricLines.empty());
+  EXPECT_TRUE(w.Player.Lyric().empty());
 }
 
 TEST_F(PlaybackTest, GbkLyricTextIsShownDecoded) {
@@ -301,7 +303,7 @@ TEST_F(PlaybackTest, GbkLyricTextIsShownDecoded) {
   WriteLyric("gbk.lrc", std::string("[00:01]\xC4\xE3\xBA\xC3\r\n"));
   rig.AddTrack(rig.File("gbk.mp3"));
   rig.Select({0}, 0);
-  w.btnPlayClick();
+  w.Transport->btnPlayClick();
   eng.At(rig.Current(), 1.2);
   rig.Tick();
   EXPECT_EQ(rig.Panel(), "你好");
@@ -311,14 +313,14 @@ TEST_F(PlaybackTest, SeekPressDragRelease) {
   WriteLyric("song.lrc", "[00:12.00]Twelve\n");
   rig.AddTrack(rig.File("song.mp3"), 30);
   rig.Select({0}, 0);
-  w.btnPlayClick();
+  w.Transport->btnPlayClick();
   const audio::Handle h = rig.Current();
   eng.At(h, 3.2);
   rig.Tick();
   w.ShowTimer->start();
 
-  w.tbPlayProgressMouseDown(Qt::LeftButton, {}, 0, 0);
-  EXPECT_EQ(s.PlayerState, psSeeking);
+  w.Transport->tbPlayProgressMouseDown();
+  EXPECT_EQ(s.state, psSeeking);
   EXPECT_FALSE(w.ShowTimer->isActive());
   EXPECT_EQ(eng.Find(h)->st, ScriptedEngine::St::Paused);
 
@@ -329,8 +331,8 @@ TEST_F(PlaybackTest, SeekPressDragRelease) {
   EXPECT_EQ(rig.Progress(), "=·=播放进度=·=00:00=·=00:30");
   w.tbPlayProgress->SetPosition(17);
 
-  w.tbPlayProgressMouseUp(Qt::LeftButton, {}, 0, 0);
-  EXPECT_EQ(s.PlayerState, psPlaying);
+  w.Transport->tbPlayProgressMouseUp();
+  EXPECT_EQ(s.state, psPlaying);
   EXPECT_TRUE(w.ShowTimer->isActive());
   EXPECT_EQ(eng.Find(h)->pos, 17);
   EXPECT_EQ(eng.Find(h)->st, ScriptedEngine::St::Playing);
@@ -341,7 +343,7 @@ TEST_F(PlaybackTest, SeekPressDragRelease) {
 TEST_F(PlaybackTest, TheTicksOwnBarUpdatesNeverSeek) {
   rig.AddTrack(rig.File("song.mp3"), 30);
   rig.Select({0}, 0);
-  w.btnPlayClick();
+  w.Transport->btnPlayClick();
   eng.At(rig.Current(), 7);
   rig.Tick();
   EXPECT_EQ(w.tbPlayProgress->Position(), 7);
@@ -352,21 +354,21 @@ TEST_F(PlaybackTest, TheTicksOwnBarUpdatesNeverSeek) {
 TEST_F(PlaybackTest, SeekingWhilePausedOrAfterTheEndPlaysFromTheChosenSecond) {
   rig.AddTrack(rig.File("song.mp3"), 30);
   rig.Select({0}, 0);
-  w.btnPlayClick();
+  w.Transport->btnPlayClick();
   const audio::Handle h = rig.Current();
-  w.btnPauseClick();
-  w.tbPlayProgressMouseDown(Qt::RightButton, {}, 0, 0);
+  w.Transport->btnPauseClick();
+  w.Transport->tbPlayProgressMouseDown();
   w.tbPlayProgress->SetPosition(20);
-  w.tbPlayProgressMouseUp(Qt::RightButton, {}, 0, 0);
+  w.Transport->tbPlayProgressMouseUp();
   EXPECT_EQ(eng.Find(h)->st, ScriptedEngine::St::Playing);
   EXPECT_EQ(eng.Find(h)->pos, 20);
 
   eng.End(h);
   rig.Tick();
-  ASSERT_EQ(s.PlayerState, psStopped);
-  w.tbPlayProgressMouseDown(Qt::LeftButton, {}, 0, 0);
+  ASSERT_EQ(s.state, psStopped);
+  w.Transport->tbPlayProgressMouseDown();
   w.tbPlayProgress->SetPosition(4);
-  w.tbPlayProgressMouseUp(Qt::LeftButton, {}, 0, 0);
+  w.Transport->tbPlayProgressMouseUp();
   EXPECT_EQ(eng.Find(h)->st, ScriptedEngine::St::Playing);
   EXPECT_EQ(eng.Find(h)->pos, 4);
   w.ShowTimer->stop();
@@ -375,26 +377,26 @@ TEST_F(PlaybackTest, SeekingWhilePausedOrAfterTheEndPlaysFromTheChosenSecond) {
 TEST_F(PlaybackTest, SeekingToTheRoundedUpLastSecondGoesToTheEnd) {
   rig.AddTrack(rig.File("song.mp3"), 29.6);
   rig.Select({0}, 0);
-  w.btnPlayClick();
+  w.Transport->btnPlayClick();
   const audio::Handle h = rig.Current();
   eng.At(h, 3);
   rig.Tick();
   ASSERT_EQ(w.tbPlayProgress->Max(), 30);
-  w.tbPlayProgressMouseDown(Qt::LeftButton, {}, 0, 0);
+  w.Transport->tbPlayProgressMouseDown();
   w.tbPlayProgress->SetPosition(30);
-  w.tbPlayProgressMouseUp(Qt::LeftButton, {}, 0, 0);
+  w.Transport->tbPlayProgressMouseUp();
   EXPECT_NEAR(eng.Find(h)->pos, 29.6, 0.001);
   w.ShowTimer->stop();
 }
 
 TEST_F(PlaybackTest, SeekingWithNothingOpenedEndsStoppedOneTickLater) {
-  w.tbPlayProgressMouseDown(Qt::LeftButton, {}, 0, 0);
+  w.Transport->tbPlayProgressMouseDown();
   w.tbPlayProgress->SetPosition(5);
   EXPECT_EQ(rig.Progress(), "=·=播放进度=·=");  // no preview without a stream
-  w.tbPlayProgressMouseUp(Qt::LeftButton, {}, 0, 0);
-  EXPECT_EQ(s.PlayerState, psPlaying);
+  w.Transport->tbPlayProgressMouseUp();
+  EXPECT_EQ(s.state, psPlaying);
   rig.Tick();
-  EXPECT_EQ(s.PlayerState, psStopped);
+  EXPECT_EQ(s.state, psStopped);
 }
 
 TEST_F(PlaybackTest, VolumeBarFollowsTheOutputWithoutWritingItBack) {
@@ -408,19 +410,19 @@ TEST_F(PlaybackTest, VolumeBarFollowsTheOutputWithoutWritingItBack) {
   // A move by the user sets both channels to the bar's value.
   w.tbSetVolume->SetPosition(12345);
   EXPECT_EQ(eng.setVolumeCalls, 0);  // a change from code is not the user's
-  w.tbSetVolumeUserChange();
+  w.Transport->tbSetVolumeUserChange();
   EXPECT_EQ(eng.volume, 12345u | (12345u << 16));
   w.tbSetVolume->SetPosition(0);
-  w.tbSetVolumeUserChange();
+  w.Transport->tbSetVolumeUserChange();
   EXPECT_EQ(eng.volume, 0u);
   w.tbSetVolume->SetPosition(65535);
-  w.tbSetVolumeUserChange();
+  w.Transport->tbSetVolumeUserChange();
   EXPECT_EQ(eng.volume, 0xFFFFFFFFu);
 }
 
 TEST_F(PlaybackTest, ATickThatFailsIsReportedAndStillReArmsTheTimer) {
   eng.throwOnVolume = true;
-  w.ShowTimerTimer();
+  w.Transport->ShowTimerTimer();
   EXPECT_TRUE(w.ShowTimer->isActive());
   ASSERT_EQ(rig.dialogs.messages.size(), 1u);
   EXPECT_EQ(rig.dialogs.messages[0].title.toStdString(), "Quillet 06.12.15");
@@ -428,7 +430,7 @@ TEST_F(PlaybackTest, ATickThatFailsIsReportedAndStillReArmsTheTimer) {
   EXPECT_NE(rig.dialogs.messages[0].text.indexOf("scripted volume failure"), -1);
   w.ShowTimer->stop();
   eng.throwOnVolume = false;
-  w.ShowTimerTimer();
+  w.Transport->ShowTimerTimer();
   EXPECT_TRUE(w.ShowTimer->isActive());
   EXPECT_EQ(rig.dialogs.messages.size(), 1u);
   w.ShowTimer->stop();
@@ -436,38 +438,38 @@ TEST_F(PlaybackTest, ATickThatFailsIsReportedAndStillReArmsTheTimer) {
 
 TEST_F(PlaybackTest, NoTickActsBeforeTheStateIsSetUp) {
   ThreeTracks();
-  // As before the creation step: the raw mode value is list loop and nothing is set up.
-  s.Ready = false;
-  s.PlayMode = pmLoopLst;
+  // As after exit (and before the creation step): nothing is set up to act.
+  w.Player.Shutdown();
+  eng.calls.clear();
   eng.volume = 1000;
-  w.ShowTimerTimer();
+  w.Transport->ShowTimerTimer();
   EXPECT_TRUE(eng.calls.empty());
   EXPECT_NE(w.tbSetVolume->Position(), 1000);
-  EXPECT_EQ(s.PlayerState, psStopped);
+  EXPECT_EQ(s.state, psStopped);
 }
 
 TEST_F(PlaybackTest, ListLoopWithAnEmptyPlaylistDoesNothing) {
   rig.AddTrack(rig.File("a.mp3"));
   rig.Select({0}, 0);
-  w.ItemLoopLstClick();
-  w.ListModel->Clear();
+  w.Modes->ItemLoopLstClick();
+  w.Player.List().Clear();
   rig.Tick(3);
-  EXPECT_EQ(s.PlayMode, pmLoopLst);
-  EXPECT_EQ(s.PlayerState, psStopped);
+  EXPECT_EQ(s.mode, pmLoopLst);
+  EXPECT_EQ(s.state, psStopped);
   EXPECT_EQ(eng.Count("create"), 0);
   EXPECT_TRUE(rig.dialogs.messages.empty());
   // Rows added later are played.
   rig.AddTrack(rig.File("b.mp3"));
   rig.Tick();
-  EXPECT_EQ(s.PlayerState, psPlaying);
+  EXPECT_EQ(s.state, psPlaying);
 }
 
 TEST_F(PlaybackTest, ATrackATickStartsBehindAFailedStartsBoxIsKept) {
   ThreeTracks();
   rig.AddRow(rig.File("broken.mp3"));
-  w.ItemLoopLstClick();
+  w.Modes->ItemLoopLstClick();
   rig.Tick();  // row 0 plays in list loop
-  ASSERT_EQ(s.PlayerState, psPlaying);
+  ASSERT_EQ(s.state, psPlaying);
 
   rig.Select({3}, 3);
   audio::Handle startedMeanwhile = 0;
@@ -476,11 +478,11 @@ TEST_F(PlaybackTest, ATrackATickStartsBehindAFailedStartsBoxIsKept) {
     rig.Tick();
     startedMeanwhile = rig.Current();
   };
-  w.btnPlayClick();
+  w.List->ListViewLstDblClick();  // the play button is off while a track plays
   ASSERT_EQ(rig.dialogs.messages.size(), 1u);
   ASSERT_NE(startedMeanwhile, 0u);
   EXPECT_EQ(rig.Current(), startedMeanwhile);
-  EXPECT_EQ(s.PlayerState, psPlaying);
+  EXPECT_EQ(s.state, psPlaying);
   rig.Tick(2);
   EXPECT_EQ(rig.Current(), startedMeanwhile);  // not replaced by the one after it
   EXPECT_EQ(eng.Find(startedMeanwhile)->st, ScriptedEngine::St::Playing);
@@ -491,8 +493,8 @@ TEST_F(PlaybackTest, AnUnreadableSettingsFileIsReportedAndTheTrackPlaysOn) {
   rig.AddTrack(rig.File("song.mp3"));
   rig.Select({0}, 0);
   WriteBytes(rig.File("cfrMsg"), "short");  // fewer than 123 bytes
-  w.btnPlayClick();
-  EXPECT_EQ(s.PlayerState, psPlaying);
+  w.Transport->btnPlayClick();
+  EXPECT_EQ(s.state, psPlaying);
   EXPECT_EQ(eng.Find(rig.Current())->st, ScriptedEngine::St::Playing);
   ASSERT_EQ(rig.dialogs.messages.size(), 1u);
   EXPECT_EQ(rig.dialogs.messages[0].icon, Dialogs::Icon::Error);
@@ -501,25 +503,25 @@ TEST_F(PlaybackTest, AnUnreadableSettingsFileIsReportedAndTheTrackPlaysOn) {
   EXPECT_EQ(rig.Panel(), "标题：Beside    ");
 
   // The same in list loop, inside a tick: reported, and the timer runs on.
-  w.btnStopClick();
-  w.ItemLoopLstClick();
-  w.ShowTimerTimer();
+  w.Transport->btnStopClick();
+  w.Modes->ItemLoopLstClick();
+  w.Transport->ShowTimerTimer();
   EXPECT_TRUE(w.ShowTimer->isActive());
-  EXPECT_EQ(s.PlayerState, psPlaying);
+  EXPECT_EQ(s.state, psPlaying);
   EXPECT_EQ(rig.dialogs.messages.size(), 2u);
   w.ShowTimer->stop();
 }
 
 TEST_F(PlaybackTest, ExitFreesTheStreamAndTheEngineAndNoTickActsAfterIt) {
   ThreeTracks();
-  w.btnPlayClick();
+  w.Transport->btnPlayClick();
   const audio::Handle h = rig.Current();
-  w.btnExitAppClick();
+  w.Tray->btnExitAppClick();
   EXPECT_EQ(eng.Find(h), nullptr);
   EXPECT_EQ(eng.calls.back(), "free-engine");
   EXPECT_FALSE(w.ShowTimer->isActive());
   const std::size_t calls = eng.calls.size();
-  w.ShowTimerTimer();
+  w.Transport->ShowTimerTimer();
   EXPECT_EQ(eng.calls.size(), calls);
   EXPECT_FALSE(w.ShowTimer->isActive());
 }

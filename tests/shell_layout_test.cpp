@@ -235,23 +235,25 @@ TEST_F(Layout, ContextMenuItemsInOrder) {
   m.ItemLoopLst->setChecked(true);
   m.ItemLoopSel->setChecked(true);
   EXPECT_TRUE(m.ItemLoopLst->isChecked());
-  EXPECT_EQ(m.MenuImgLst.size(), 6u);
+  int pictured = 0;
+  for (QAction* a : m.PopupMenuContrls->actions()) pictured += a->icon().isNull() ? 0 : 1;
+  EXPECT_EQ(pictured, 6);
 }
 
 TEST_F(Layout, NonVisualComponents) {
   TfrmMain& m = app.main();
   EXPECT_EQ(m.ShowTimer->interval(), 150);
-  EXPECT_TRUE(m.ODAddFile.multiple);
-  EXPECT_FALSE(m.SDLst.multiple);
-  EXPECT_FALSE(m.ODLoadLst.multiple);
+  EXPECT_TRUE(m.List->ODAddFile.multiple);
+  EXPECT_FALSE(m.Files->SDLst.multiple);
+  EXPECT_FALSE(m.Files->ODLoadLst.multiple);
   EXPECT_EQ(m.AppTrayIcon->PopupMenu, m.PopupMenuContrls);
   EXPECT_EQ(m.AppTrayIcon->RestoreOn, ticNone);
   EXPECT_FALSE(m.AppTrayIcon->HideOnMinimize);
   EXPECT_EQ(m.AppTrayIcon->Hint(), "Quillet 06.12.15");
-  EXPECT_EQ(m.LstIndex, -1);
-  EXPECT_EQ(m.SelIndex, 0);
-  EXPECT_TRUE(m.LyricLines.empty());
-  EXPECT_TRUE(m.SelPaths.empty());
+  EXPECT_EQ(m.Player.ListCursor(), -1);
+  EXPECT_EQ(m.Player.SelectionCursor(), 0);
+  EXPECT_TRUE(m.Player.Lyric().empty());
+  EXPECT_TRUE(m.Player.LoopSelectionPaths().empty());
 }
 
 TEST_F(Layout, AboutBox) {

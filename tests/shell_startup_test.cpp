@@ -40,22 +40,22 @@ TEST(StartUp, WithoutSettingsFileStartsSilently) {
   AppFixture app;
   ASSERT_TRUE(app.started());
   EXPECT_TRUE(app.dialogs().messages.empty());
-  PlayerShared& s = app.state();
-  EXPECT_TRUE(s.Ready);
-  EXPECT_EQ(s.VersionText, "Quillet 06.12.15");
-  EXPECT_EQ(s.PlayerState, psStopped);
-  EXPECT_EQ(s.PlayMode, pmNone);
-  EXPECT_EQ(s.CurrentStream, 0u);
-  EXPECT_TRUE(s.LyricDir.empty());
+  const PlayerSnapshot& s = app.session().Snapshot();
+  EXPECT_TRUE(s.ready);
+  EXPECT_EQ(app.state().VersionText, "Quillet 06.12.15");
+  EXPECT_EQ(s.state, psStopped);
+  EXPECT_EQ(s.mode, pmNone);
+  EXPECT_EQ(s.stream, 0u);
+  EXPECT_TRUE(app.state().LyricDir.empty());
   // The other three windows take the version text the main window set.
   const QString version = QStringLiteral("Quillet 06.12.15");
   EXPECT_EQ(app.main().windowTitle(), version);
   EXPECT_EQ(app.lyric().windowTitle(), version);
   EXPECT_EQ(app.config().windowTitle(), version);
   EXPECT_EQ(app.about().VersionLabel->text(), version);
-  EXPECT_EQ(app.main().frmAbout, &app.about());
-  EXPECT_EQ(app.main().frmLyric, &app.lyric());
-  EXPECT_EQ(app.main().frmConfig, &app.config());
+  EXPECT_EQ(app.main().Windows.about, &app.about());
+  EXPECT_EQ(app.main().Windows.lyric, &app.lyric());
+  EXPECT_EQ(app.main().Windows.config, &app.config());
   // Only the main window is shown, and only by the program's start; the fixture shows nothing.
   EXPECT_FALSE(app.about().isVisible());
   EXPECT_FALSE(app.lyric().isVisible());
@@ -92,8 +92,8 @@ TEST(StartUp, ShortSettingsFileIsReportedAndStartGoesOn) {
   EXPECT_EQ(box.buttons, Dialogs::Buttons::Ok);
   EXPECT_FALSE(box.text.isEmpty());
   EXPECT_TRUE(app.state().LyricDir.empty());
-  EXPECT_TRUE(app.state().Ready);
-  EXPECT_EQ(app.state().PlayMode, pmNone);
+  EXPECT_TRUE(app.session().Snapshot().ready);
+  EXPECT_EQ(app.session().Snapshot().mode, pmNone);
 }
 
 // A folder of that name is no settings file: no box at start, at a track start or in the
@@ -101,16 +101,16 @@ TEST(StartUp, ShortSettingsFileIsReportedAndStartGoesOn) {
 TEST(StartUp, SettingsFileThatIsAFolderCountsAsMissing) {
   AppFixture app(BeforeStart([](const std::string& dir) { MakeDir(dir + "/cfrMsg"); }));
   ASSERT_TRUE(app.started());
-  EXPECT_TRUE(app.state().Ready);
+  EXPECT_TRUE(app.session().Snapshot().ready);
   EXPECT_TRUE(app.state().LyricDir.empty());
   const std::string track = app.workDir() + "/a.wav";
   WriteSineWave(track, 0.5);
-  app.main().AddTrackRow(track);
+  app.main().List->AddTrackRow(track);
   app.main().ListViewLst->selectionModel()->select(
       app.main().ListModel->index(0, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
-  app.main().btnPlayClick();
-  EXPECT_EQ(app.state().PlayerState, psPlaying);
-  app.main().btnConfigureClick();
+  app.main().Transport->btnPlayClick();
+  EXPECT_EQ(app.session().Snapshot().state, psPlaying);
+  app.main().Files->btnConfigureClick();
   EXPECT_TRUE(app.config().EditLyricPath->text().isEmpty());
   app.config().btnPathCloseClick();
   EXPECT_TRUE(app.dialogs().messages.empty());
@@ -129,7 +129,7 @@ TEST(StartUp, WrongBackEndShowsItsMessageAndEndsBeforeAnythingElse) {
   EXPECT_EQ(box.icon, Dialogs::Icon::Information);
   EXPECT_EQ(box.buttons, Dialogs::Buttons::Ok);
   // The state was never set up: refresh ticks stay idle.
-  EXPECT_FALSE(app.state().Ready);
+  EXPECT_FALSE(app.session().Snapshot().ready);
   EXPECT_FALSE(app.main().isVisible());
 }
 
@@ -148,7 +148,7 @@ TEST(StartUp, MissingSoundDeviceIsReportedWithItsCodeAndStartGoesOn) {
   EXPECT_EQ(box.text, QString::fromUtf8("初始化音频错误！\r\n（错误码： 3）"));
   EXPECT_EQ(box.title, QStringLiteral("Quillet"));
   EXPECT_EQ(box.icon, Dialogs::Icon::Information);
-  EXPECT_TRUE(app.state().Ready);
+  EXPECT_TRUE(app.session().Snapshot().ready);
 }
 
 TEST(StartUp, RefreshTimerIsArmedFromCreation) {
@@ -173,13 +173,20 @@ TEST(Closing, ExitFreesTheEngineAndStopsTheRefreshTimer) {
   AppFixture::Options o;
   o.runTimer = true;
   AppFixture app(o);
-  app.main().LyricLines = {"[00:01]a"};
-  app.main().SelPaths = {"/x.mp3"};
-  app.main().btnExitAppClick();
+  const std::string wav = app.workDir() + "/a.wav";
+  WriteSineWave(wav, 1.0);
+  WriteBytes(app.workDir() + "/a.lrc", "[00:01]a\n");
+  TrackList& list = app.session().List();
+  list.Append(list.Probe(wav));
+  app.session().PlayRow(0);
+  app.session().SwitchLoopSelection();
+  ASSERT_FALSE(app.main().Player.Lyric().empty());
+  ASSERT_FALSE(app.main().Player.LoopSelectionPaths().empty());
+  app.main().Tray->btnExitAppClick();
   EXPECT_FALSE(app.main().ShowTimer->isActive());
-  EXPECT_EQ(app.state().CurrentStream, 0u);
-  EXPECT_TRUE(app.main().LyricLines.empty());
-  EXPECT_TRUE(app.main().SelPaths.empty());
+  EXPECT_EQ(app.session().Snapshot().stream, 0u);
+  EXPECT_TRUE(app.main().Player.Lyric().empty());
+  EXPECT_TRUE(app.main().Player.LoopSelectionPaths().empty());
   // The device is released: a stream can no longer be opened.
   EXPECT_EQ(app.engine().StreamCreateFile(false, "/nonexistent.wav", 0, 0, 0), 0u);
   EXPECT_EQ(app.engine().LastErrorCode(), audio::kErrInit);
@@ -245,17 +252,18 @@ TEST(MainWindow, SelectionHelpers) {
   AppFixture app;
   TfrmMain& m = app.main();
   for (int i = 0; i < 5; ++i) {
-    m.ListModel->Append(PlaylistRow{"n" + std::to_string(i), "", "", "", "/p" + std::to_string(i)});
+    m.Player.List().Append(
+        PlaylistRow{"n" + std::to_string(i), "", "", "", "/p" + std::to_string(i)});
   }
-  EXPECT_EQ(m.SelectedRow(), -1);
-  EXPECT_EQ(m.FocusedRow(), -1);
+  EXPECT_EQ(m.Player.List().FirstSelected(), -1);
+  EXPECT_EQ(m.List->FocusedRow(), -1);
   auto* sel = m.ListViewLst->selectionModel();
   sel->select(m.ListModel->index(3, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
   sel->select(m.ListModel->index(1, 0), QItemSelectionModel::Select | QItemSelectionModel::Rows);
   sel->setCurrentIndex(m.ListModel->index(4, 0), QItemSelectionModel::NoUpdate);
-  EXPECT_EQ(m.SelectedRow(), 1);
-  EXPECT_EQ(m.SelectedRows(), (std::vector<int>{1, 3}));
-  EXPECT_EQ(m.FocusedRow(), 4);
+  EXPECT_EQ(m.Player.List().FirstSelected(), 1);
+  EXPECT_EQ(m.Player.List().Selected(), (std::vector<int>{1, 3}));
+  EXPECT_EQ(m.List->FocusedRow(), 4);
 }
 
 }  // namespace

@@ -35,11 +35,11 @@ class TrayHideTest : public ::testing::Test {
     rig.AddTrack(rig.File("one.mp3"));
     rig.AddTrack(rig.File("two.mp3"));
     rig.Select({0}, 0);
-    w.btnPlayClick();
-    EXPECT_EQ(s.PlayerState, psPlaying);
+    w.Transport->btnPlayClick();
+    EXPECT_EQ(s.state, psPlaying);
     return rig.Current();
   }
-  bool Hidden() const { return !w.isVisible() && !w.frmLyric->isVisible(); }
+  bool Hidden() const { return !w.isVisible() && !w.Windows.lyric->isVisible(); }
   QString HideItemCaptionWhenOpened() {
     w.AppTrayIcon->IconNotify(kTrayRButtonUp);
     EXPECT_TRUE(w.PopupMenuContrls->isVisible());
@@ -51,7 +51,7 @@ class TrayHideTest : public ::testing::Test {
   bool trayHost = true;
   PlayRig rig;
   TfrmMain& w = rig.main();
-  PlayerShared& s = rig.state();
+  const PlayerSnapshot& s = rig.session().Snapshot();
 };
 
 TEST_F(TrayHideTest, EveryHideCommandHidesBothWindowsAndPlaybackGoesOn) {
@@ -69,13 +69,13 @@ TEST_F(TrayHideTest, EveryHideCommandHidesBothWindowsAndPlaybackGoesOn) {
       {"title bar close", [&] { w.close(); }},
   };
   for (const auto& [name, command] : commands) {
-    w.ShowProgram();
-    w.frmLyric->show();
+    w.Tray->ShowProgram();
+    w.Windows.lyric->show();
     ASSERT_TRUE(w.isVisible()) << name;
     command();
     EXPECT_TRUE(Hidden()) << name;
     EXPECT_TRUE(w.AppTrayIcon->Enabled()) << name;
-    EXPECT_EQ(s.PlayerState, psPlaying) << name;
+    EXPECT_EQ(s.state, psPlaying) << name;
     EXPECT_EQ(rig.engine().ChannelIsActive(h), audio::kPlaying) << name;
     EXPECT_TRUE(w.ShowTimer->isActive()) << name;
   }
@@ -83,18 +83,18 @@ TEST_F(TrayHideTest, EveryHideCommandHidesBothWindowsAndPlaybackGoesOn) {
 }
 
 TEST_F(TrayHideTest, ShowingBringsBackOnlyTheMainWindowInItsPlace) {
-  w.frmLyric->show();
+  w.Windows.lyric->show();
   const QPoint before = w.pos();
-  w.AppTrayIconLButtonDblClick();
+  w.Tray->AppTrayIconLButtonDblClick();
   ASSERT_TRUE(Hidden());
 
   // Hiding again while hidden changes nothing; the button only hides.
-  w.btnHideAppClick();
+  w.Tray->btnHideAppClick();
   EXPECT_TRUE(Hidden());
 
-  w.AppTrayIconLButtonDblClick();
+  w.Tray->AppTrayIconLButtonDblClick();
   EXPECT_TRUE(w.isVisible());
-  EXPECT_FALSE(w.frmLyric->isVisible());
+  EXPECT_FALSE(w.Windows.lyric->isVisible());
   EXPECT_FALSE(w.isMinimized());
   EXPECT_EQ(w.pos(), before);
 }
@@ -113,7 +113,7 @@ TEST_F(TrayHideTest, AMinimisedWindowCountsAsVisibleAndComesBackNormal) {
 
 TEST_F(TrayHideTest, TheMenuItemReadsShowWhileHiddenAndShowsTheWindow) {
   EXPECT_EQ(HideItemCaptionWhenOpened(), QString::fromUtf8("隐藏程序"));
-  w.btnHideAppClick();
+  w.Tray->btnHideAppClick();
   EXPECT_EQ(HideItemCaptionWhenOpened(), QString::fromUtf8("显示程序"));
   w.ItemHide->trigger();
   EXPECT_TRUE(w.isVisible());
@@ -122,7 +122,7 @@ TEST_F(TrayHideTest, TheMenuItemReadsShowWhileHiddenAndShowsTheWindow) {
 
 TEST_F(TrayHideTest, NextFromTheTrayMenuWhileHiddenPlaysTheFollowingRow) {
   const audio::Handle first = StartPlaying();
-  w.btnHideAppClick();
+  w.Tray->btnHideAppClick();
   ASSERT_TRUE(Hidden());
 
   w.AppTrayIcon->IconNotify(kTrayRButtonUp);
@@ -131,11 +131,11 @@ TEST_F(TrayHideTest, NextFromTheTrayMenuWhileHiddenPlaysTheFollowingRow) {
   w.ItemNext->trigger();
   w.PopupMenuContrls->hide();
 
-  EXPECT_EQ(s.PlayerState, psPlaying);
+  EXPECT_EQ(s.state, psPlaying);
   EXPECT_NE(rig.Current(), first);
   ASSERT_NE(rig.engine().Find(rig.Current()), nullptr);
   EXPECT_EQ(rig.engine().Find(rig.Current())->path, rig.File("two.mp3"));
-  EXPECT_EQ(w.SelectedRows(), std::vector<int>{1});
+  EXPECT_EQ(w.Player.List().Selected(), std::vector<int>{1});
   EXPECT_TRUE(rig.dialogs.messages.empty());
   EXPECT_TRUE(Hidden());
 }
@@ -146,20 +146,20 @@ TEST_F(TrayHideTest, WithoutANotificationAreaTheHideCommandsMinimise) {
   ASSERT_FALSE(w.AppTrayIcon->Enabled());
 
   for (const std::function<void()>& command : std::vector<std::function<void()>>{
-           [&] { w.btnHideAppClick(); }, [&] { w.AppTrayIconLButtonDblClick(); },
+           [&] { w.Tray->btnHideAppClick(); }, [&] { w.Tray->AppTrayIconLButtonDblClick(); },
            [&] { w.close(); }}) {
     w.showNormal();
-    w.frmLyric->show();
+    w.Windows.lyric->show();
     QCoreApplication::processEvents();
     command();
     QCoreApplication::processEvents();
     EXPECT_TRUE(w.isVisible());
     EXPECT_TRUE(w.isMinimized());
     // The editor goes first, as in the hide sequence, and does not come back with the window.
-    EXPECT_FALSE(w.frmLyric->isVisible());
+    EXPECT_FALSE(w.Windows.lyric->isVisible());
     w.showNormal();
     QCoreApplication::processEvents();
-    EXPECT_FALSE(w.frmLyric->isVisible());
+    EXPECT_FALSE(w.Windows.lyric->isVisible());
   }
 
   // A notification area that appears later gets the icon, and hiding hides again.
@@ -167,12 +167,12 @@ TEST_F(TrayHideTest, WithoutANotificationAreaTheHideCommandsMinimise) {
   w.AppTrayIcon->TrayWatchTimer();
   EXPECT_TRUE(w.AppTrayIcon->Enabled());
   w.showNormal();
-  w.btnHideAppClick();
+  w.Tray->btnHideAppClick();
   EXPECT_FALSE(w.isVisible());
 }
 
 TEST_F(TrayHideTest, ANotificationAreaGoingAwayBringsTheHiddenProgramBackMinimised) {
-  w.btnHideAppClick();
+  w.Tray->btnHideAppClick();
   ASSERT_FALSE(w.isVisible());
   trayHost = false;
   w.AppTrayIcon->TrayWatchTimer();
@@ -204,7 +204,7 @@ int RunLoop(const std::function<void()>& first, int limitMs = 10000) {
 
 TEST_F(TrayHideTest, TheSessionEndingEndsTheProgramCleanly) {
   const audio::Handle h = StartPlaying();
-  w.frmLyric->show();
+  w.Windows.lyric->show();
   // What the session manager sends when the session really ends.
   const int code = RunLoop([] {
     QEvent quit(QEvent::Quit);
@@ -213,7 +213,7 @@ TEST_F(TrayHideTest, TheSessionEndingEndsTheProgramCleanly) {
   EXPECT_EQ(code, 0);
   EXPECT_EQ(rig.engine().Count("free " + std::to_string(h)), 1);
   EXPECT_EQ(rig.engine().Count("free-engine"), 1);
-  EXPECT_EQ(s.CurrentStream, 0u);
+  EXPECT_EQ(s.stream, 0u);
   EXPECT_FALSE(w.ShowTimer->isActive());
   EXPECT_FALSE(w.AppTrayIcon->Enabled());
   EXPECT_FALSE(w.AppTrayIcon->Platform()->isVisible());
@@ -227,10 +227,10 @@ TEST_F(TrayHideTest, TheExitCommandEndsTheProgramWhetherShownOrHidden) {
     m.AppTrayIcon->TrayAvailable = [] { return true; };
     m.AppTrayIcon->SetEnabled(true);
     m.show();
-    if (hidden) m.btnHideAppClick();
+    if (hidden) m.Tray->btnHideAppClick();
     other.AddTrack(other.File("a.mp3"));
     other.Select({0}, 0);
-    m.btnPlayClick();
+    m.Transport->btnPlayClick();
     const audio::Handle h = other.Current();
     ASSERT_NE(h, 0u);
     const int code = RunLoop([&m] { m.btnExitApp->click(); });
@@ -260,19 +260,19 @@ TEST_F(TrayHideTest, WhileABoxIsOpenOnlyTheMainWindowAndTheEditorAreBlocked) {
   };
 
   const std::vector<std::pair<QDialog*, std::function<void()>>> boxes = {
-      {w.frmAbout, [&] { w.btnAboutAppClick(); }},
-      {w.frmConfig, [&] { w.btnConfigureClick(); }},
+      {w.Windows.about, [&] { w.Files->btnAboutAppClick(); }},
+      {w.Windows.config, [&] { w.Files->btnConfigureClick(); }},
   };
   for (const auto& [box, open] : boxes) {
     const std::string name = box->objectName().toStdString();
-    w.frmLyric->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(w.frmLyric)) << name;
+    w.Windows.lyric->show();
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w.Windows.lyric)) << name;
     open();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(box)) << name;
     click(w.btnHideApp);
     EXPECT_TRUE(w.isVisible()) << name;
-    click(w.frmLyric->btnClose);
-    EXPECT_TRUE(w.frmLyric->isVisible()) << name;
+    click(w.Windows.lyric->btnClose);
+    EXPECT_TRUE(w.Windows.lyric->isVisible()) << name;
     const int before = iconClicks;
     click(&iconStandIn);
     EXPECT_EQ(iconClicks, before + 1) << name;
@@ -284,15 +284,15 @@ TEST_F(TrayHideTest, WhileABoxIsOpenOnlyTheMainWindowAndTheEditorAreBlocked) {
     EXPECT_TRUE(Hidden()) << name;
     EXPECT_FALSE(box->isVisible()) << name;
     // Back again: the window alone, taking input.
-    w.AppTrayIconLButtonDblClick();
+    w.Tray->AppTrayIconLButtonDblClick();
     ASSERT_TRUE(QTest::qWaitForWindowExposed(&w)) << name;
     EXPECT_FALSE(box->isVisible()) << name;
     click(w.btnHideApp);
     EXPECT_TRUE(Hidden()) << name;
-    w.ShowProgram();
+    w.Tray->ShowProgram();
   }
 
-  w.btnAboutAppClick();
+  w.Files->btnAboutAppClick();
   const int code = RunLoop([this] { w.ItemExit->trigger(); });
   EXPECT_EQ(code, 0);
   EXPECT_EQ(rig.engine().Count("free-engine"), 1);

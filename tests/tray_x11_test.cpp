@@ -206,15 +206,15 @@ TEST_F(TrayX11Test, IconIsInTheNotificationAreaWithTheTooltip) {
 
 TEST_F(TrayX11Test, HideAndShowKeepThePlaceAndBringTheWindowToTheFront) {
   ASSERT_TRUE(WaitFor([this] { return w->pos() == QPoint(100, 120); }));
-  w->frmLyric->show();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(w->frmLyric));
+  w->Windows.lyric->show();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(w->Windows.lyric));
 
   SendMouse(Icon(), QEvent::MouseButtonPress, Qt::LeftButton);
   SendMouse(Icon(), QEvent::MouseButtonRelease, Qt::LeftButton);
   SendMouse(Icon(), QEvent::MouseButtonDblClick, Qt::LeftButton);
   SendMouse(Icon(), QEvent::MouseButtonRelease, Qt::LeftButton);
   EXPECT_FALSE(w->isVisible());
-  EXPECT_FALSE(w->frmLyric->isVisible());
+  EXPECT_FALSE(w->Windows.lyric->isVisible());
 
   // Another window takes the place meanwhile.
   QWidget other;
@@ -227,7 +227,7 @@ TEST_F(TrayX11Test, HideAndShowKeepThePlaceAndBringTheWindowToTheFront) {
   ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
   EXPECT_TRUE(WaitFor([this] { return OnTopAtMainWindow() == w; }));
   EXPECT_EQ(w->pos(), QPoint(100, 120));
-  EXPECT_FALSE(w->frmLyric->isVisible());
+  EXPECT_FALSE(w->Windows.lyric->isVisible());
 }
 
 TEST_F(TrayX11Test, RightButtonReleaseOpensTheMenuWithTheHideItemRetitled) {
@@ -238,7 +238,7 @@ TEST_F(TrayX11Test, RightButtonReleaseOpensTheMenuWithTheHideItemRetitled) {
   EXPECT_EQ(w->ItemHide->text(), QString::fromUtf8("隐藏程序"));
   w->PopupMenuContrls->hide();
 
-  w->btnHideAppClick();
+  w->Tray->btnHideAppClick();
   ASSERT_FALSE(w->isVisible());
   SendMouse(Icon(), QEvent::MouseButtonPress, Qt::RightButton);
   SendMouse(Icon(), QEvent::MouseButtonRelease, Qt::RightButton);
@@ -254,8 +254,8 @@ TEST_F(TrayX11Test, RightButtonReleaseOpensTheMenuWithTheHideItemRetitled) {
 // The clicks come through the icon's own window, as the X server delivers them, so a modal box
 // that blocked that window would swallow them.
 TEST_F(TrayX11Test, WhileTheAboutBoxIsOpenTheIconsMenuOpensAndHidesTheProgram) {
-  w->btnAboutAppClick();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(w->frmAbout));
+  w->Files->btnAboutAppClick();
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(w->Windows.about));
   QWindow* icon = Icon()->windowHandle();
   ASSERT_NE(icon, nullptr);
   const QPoint middle(Icon()->width() / 2, Icon()->height() / 2);
@@ -266,28 +266,28 @@ TEST_F(TrayX11Test, WhileTheAboutBoxIsOpenTheIconsMenuOpensAndHidesTheProgram) {
   w->ItemHide->trigger();
   w->PopupMenuContrls->hide();
   EXPECT_FALSE(w->isVisible());
-  EXPECT_FALSE(w->frmAbout->isVisible());
+  EXPECT_FALSE(w->Windows.about->isVisible());
 
   QTest::mouseDClick(icon, Qt::LeftButton, {}, middle);
   ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
-  EXPECT_FALSE(w->frmAbout->isVisible());
+  EXPECT_FALSE(w->Windows.about->isVisible());
 }
 
 TEST_F(TrayX11Test, NextFromTheMenuWhileHiddenPlaysTheFollowingRow) {
   rig->AddTrack(rig->File("one.mp3"));
   rig->AddTrack(rig->File("two.mp3"));
   rig->Select({0}, 0);
-  w->btnPlayClick();
-  w->btnHideAppClick();
+  w->Transport->btnPlayClick();
+  w->Tray->btnHideAppClick();
   ASSERT_FALSE(w->isVisible());
   SendMouse(Icon(), QEvent::MouseButtonRelease, Qt::RightButton);
   ASSERT_TRUE(w->PopupMenuContrls->isVisible());
   w->ItemNext->trigger();
   w->PopupMenuContrls->hide();
-  EXPECT_EQ(rig->state().PlayerState, psPlaying);
+  EXPECT_EQ(rig->session().Snapshot().state, psPlaying);
   ASSERT_NE(rig->engine().Find(rig->Current()), nullptr);
   EXPECT_EQ(rig->engine().Find(rig->Current())->path, rig->File("two.mp3"));
-  EXPECT_EQ(w->SelectedRows(), std::vector<int>{1});
+  EXPECT_EQ(w->Player.List().Selected(), std::vector<int>{1});
   EXPECT_TRUE(rig->dialogs.messages.empty());
   EXPECT_FALSE(w->isVisible());
 }
@@ -309,7 +309,7 @@ TEST_F(TrayX11Test, IconComesBackWhenTheTrayHostRestarts) {
   ASSERT_TRUE(WaitFor([this] { return !w->AppTrayIcon->Enabled(); }));
 
   // Meanwhile the hide commands minimise: hidden, the program could not be reached.
-  w->btnHideAppClick();
+  w->Tray->btnHideAppClick();
   QCoreApplication::processEvents();
   EXPECT_TRUE(w->isVisible());
   EXPECT_TRUE(WaitFor([this] { return w->isMinimized(); }));
@@ -320,7 +320,7 @@ TEST_F(TrayX11Test, IconComesBackWhenTheTrayHostRestarts) {
   ASSERT_TRUE(WaitFor([this] { return Icon() != nullptr && EmbeddedInTray(Icon()); }));
   EXPECT_EQ(Icon()->toolTip(), QStringLiteral("Quillet 06.12.15"));
 
-  w->btnHideAppClick();
+  w->Tray->btnHideAppClick();
   EXPECT_FALSE(w->isVisible());
 }
 

@@ -1,5 +1,5 @@
-// The program-wide player state: one instance, created at start-up and handed to the four
-// windows, which read and write it directly. Displays follow it by polling in the refresh tick.
+// The player's state values, and the little that all four windows share: the version text and
+// the lyric directory. The play state itself is the player's own (player/PlaySession.h).
 #pragma once
 
 #include <cstdint>
@@ -25,14 +25,7 @@ inline constexpr const char* kVersionText = "Quillet 06.12.15";
 
 struct PlayerShared {
   std::string VersionText;  // set early in the main window's creation step
-  std::uint32_t CurrentStream = 0;
-  TPlayerState PlayerState = psStopped;
-  // Zero until the main window's creation step sets pmNone, as the raw value would be.
-  TPlayMode PlayMode = pmLoopLst;
-  std::string LyricDir;  // bytes, as read from the settings record; empty when none
-
-  // Set at the end of the main window's creation step; ticks before it do nothing.
-  bool Ready = false;
+  std::string LyricDir;     // bytes, as read from the settings record; empty when none
 };
 
 }  // namespace quillet

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "audio/AudioEngine.h"
 #include "audio/Engine.h"
 #include "common/FileIo.h"
 #include "lyrics/Lyrics.h"
@@ -10,18 +11,137 @@
 
 namespace quillet {
 
-namespace {
-
-void AppendFailure(std::string* all, const std::string& failure) {
-  if (failure.empty()) return;
-  if (!all->empty()) *all += '\n';
-  *all += failure;
+LengthProbe EngineLengthProbe() {
+  return [](const std::string& path) -> std::optional<double> {
+    audio::FileProbe probe;
+    if (!audio::AudioEngine::ProbeFile(path, &probe)) return std::nullopt;
+    if (probe.length == audio::kNotAvailable) return std::nullopt;
+    return probe.seconds;
+  };
 }
 
-}  // namespace
+// Keeps the row the playing track came from pointing at it while rows above it come and go.
+class PlaySession::ListWatch final : public TrackList::Watcher {
+ public:
+  explicit ListWatch(PlaySession& p) : p_(p) {}
+  void BeforeRemove(int first, int last) override {
+    int& row = p_.playingRow_;
+    if (row > last) {
+      row -= last - first + 1;
+    } else if (row >= first) {
+      row = -1;
+    }
+  }
+  void BeforeReset() override { p_.playingRow_ = -1; }
 
-PlaySession::PlaySession(PlayerShared& state, audio::Engine& engine)
-    : State(state), engine_(engine) {}
+ private:
+  PlaySession& p_;
+};
+
+PlaySession::PlaySession(PlayerShared& shared, audio::Engine& engine, LengthProbe probe)
+    : Shared(shared),
+      engine_(engine),
+      list_(std::move(probe)),
+      watch_(std::make_unique<ListWatch>(*this)) {
+  list_.Watch(watch_.get());
+  now_.lyricLine = kLyricPlaceholder;
+  now_.mode = PlayMode;
+  published_ = now_;
+}
+
+PlaySession::~PlaySession() { list_.Unwatch(watch_.get()); }
+
+// ---- Watching ----------------------------------------------------------------------------------
+
+int PlaySession::Subscribe(Listener listener) {
+  listeners_.emplace_back(nextListener_, std::move(listener));
+  return nextListener_++;
+}
+
+void PlaySession::Unsubscribe(int id) {
+  std::erase_if(listeners_, [id](const auto& l) { return l.first == id; });
+}
+
+unsigned PlaySession::Compare(const PlayerSnapshot& b) const {
+  const PlayerSnapshot& a = now_;
+  unsigned c = 0;
+  if (a.state != b.state || a.ready != b.ready) c |= kChangedState;
+  if (a.mode != b.mode) c |= kChangedMode;
+  if (a.stream != b.stream || a.currentRow != b.currentRow || a.nextPath != b.nextPath ||
+      a.track.has_value() != b.track.has_value()) {
+    c |= kChangedTrack;
+  }
+  if (a.canPrev != b.canPrev || a.canPlay != b.canPlay || a.canPause != b.canPause ||
+      a.canStop != b.canStop || a.canNext != b.canNext) {
+    c |= kChangedCommands;
+  }
+  if (a.lyricLine != b.lyricLine) c |= kChangedLyric;
+  if (a.progressCaption != b.progressCaption || a.progressMax != b.progressMax ||
+      a.progressPosition != b.progressPosition) {
+    c |= kChangedProgress;
+  }
+  return c;
+}
+
+void PlaySession::Publish(unsigned extra) {
+  now_.ready = ready_;
+  now_.state = PlayerState;
+  now_.mode = PlayMode;
+  now_.stream = CurrentStream;
+  const bool playing = CurrentStream != 0 && playing_.stream == CurrentStream;
+  if (playing) {
+    if (!now_.track || now_.track->stream != playing_.stream) now_.track = playing_;
+  } else {
+    now_.track.reset();
+  }
+  now_.currentRow = playing ? playingRow_ : -1;
+  // A new stream: its length now, its place at the start until a tick reads it.
+  if (now_.stream != published_.stream) {
+    now_.position = 0;
+    now_.length.reset();
+    if (CurrentStream != 0) {
+      const TimeInfo len = StreamLengthInfo(engine_, CurrentStream);
+      if (!len.text.empty()) now_.length = len.seconds;
+    }
+  }
+  switch (PlayMode) {
+    case pmLoopLst:
+      now_.nextPath =
+          list_.Count() > 0 ? list_.Row(WrapCursor(LstIndex, list_.Count())).path : std::string();
+      break;
+    case pmLoopSel:
+      now_.nextPath =
+          SelPaths.empty()
+              ? std::string()
+              : SelPaths[static_cast<std::size_t>(WrapCursor(SelIndex, std::ssize(SelPaths)))];
+      break;
+    case pmLoopSingle:
+      now_.nextPath = playing ? playing_.path : std::string();
+      break;
+    case pmNone:
+      now_.nextPath.clear();
+      break;
+  }
+  const unsigned changes = Compare(published_) | extra;
+  published_ = now_;
+  // A listener that gives a command is told of its changes once this round is over.
+  if (changes != 0) {
+    ++publishing_;
+    const auto listeners = listeners_;
+    for (const auto& [id, listener] : listeners) listener(changes);
+    --publishing_;
+  }
+  if (pending_.Empty()) return;
+  const PlayerReport report = std::move(pending_);
+  pending_ = PlayerReport();
+  if (OnReport) OnReport(report);
+}
+
+void PlaySession::Fail(const std::string& failure) {
+  if (failure.empty()) return;
+  if (!pending_.failure.empty()) pending_.failure += '\n';
+  pending_.failure += failure;
+}
 
 // ---- Start and end -----------------------------------------------------------------------------
 
@@ -33,20 +153,28 @@ std::optional<int> PlaySession::OpenDevice() {
 }
 
 void PlaySession::Reset() {
-  State.PlayerState = psStopped;
-  State.PlayMode = pmNone;
-  State.CurrentStream = 0;
+  PlayerState = psStopped;
+  PlayMode = pmNone;
+  CurrentStream = 0;
   LyricLines.clear();
   SelPaths.clear();
   LstIndex = -1;
+  Publish();
+}
+
+void PlaySession::MarkReady() {
+  ready_ = true;
+  Publish();
 }
 
 void PlaySession::Shutdown() {
-  engine_.StreamFree(State.CurrentStream);
-  State.CurrentStream = 0;
+  ready_ = false;
+  engine_.StreamFree(CurrentStream);
+  CurrentStream = 0;
   engine_.Free();
   LyricLines.clear();
   SelPaths.clear();
+  Publish();
 }
 
 // ---- Lyric -------------------------------------------------------------------------------------
@@ -57,272 +185,299 @@ std::optional<std::string> PlaySession::LyricFor(const std::string& key) const {
   return text;
 }
 
-void PlaySession::ShowLyric(const std::string& key, Shown* shown) const {
-  if (auto text = LyricFor(key)) shown->strip = std::move(*text);
+void PlaySession::ShowLyric(const std::string& key) {
+  if (auto text = LyricFor(key)) now_.lyricLine = std::move(*text);
 }
 
-Shown PlaySession::Announce(const std::string& path, const std::string& name,
-                            const std::string& artist, const std::string& album) {
-  playing_ = Track{State.CurrentStream, path, name, artist, album};
-  Shown shown;
+// The lyric of the track that starts: the header summary of its lyric file, or its name, artist
+// and album. Failures to read the settings or the lyric file are reported. The track becomes the
+// open stream's.
+void PlaySession::Announce(const std::string& path, const std::string& name,
+                           const std::string& artist, const std::string& album) {
+  playing_ = PlayingTrack{CurrentStream, path, name, artist, album};
   IoResult io;
-  const std::string lyricPath = LyricFileName(path, &State.LyricDir, &io);
+  const std::string lyricPath = LyricFileName(path, &Shared.LyricDir, &io);
   // An unreadable settings file is reported; the lookup goes on beside the audio file.
-  if (!io.ok) AppendFailure(&shown.failure, io.error);
+  if (!io.ok) Fail(io.error);
   if (IsRegularFile(lyricPath)) {
     const IoResult read = LoadLyricFile(lyricPath, &LyricLines);
     if (read.ok) {
-      if (!LyricTextEmpty(LyricLines)) ShowLyric(kHeaderInfoKey, &shown);
-      return shown;
+      if (!LyricTextEmpty(LyricLines)) ShowLyric(kHeaderInfoKey);
+      return;
     }
     // The track plays on without its lyric; the strip says what it is instead.
-    AppendFailure(&shown.failure, read.error);
+    Fail(read.error);
   }
-  shown.strip = TrackInfoLine(name, artist, album);
-  return shown;
+  now_.lyricLine = TrackInfoLine(name, artist, album);
 }
 
 // ---- Commands ----------------------------------------------------------------------------------
 
 // The one stream is replaced: the old handle is freed (whatever it was) and the file opened.
 void PlaySession::OpenStream(const std::string& path) {
-  engine_.StreamFree(State.CurrentStream);
-  State.CurrentStream = engine_.StreamCreateFile(false, path, 0, 0, 0);
+  engine_.StreamFree(CurrentStream);
+  CurrentStream = engine_.StreamCreateFile(false, path, 0, 0, 0);
 }
 
 void PlaySession::CloseStream() {
-  engine_.ChannelStop(State.CurrentStream);
-  engine_.StreamFree(State.CurrentStream);
-  State.CurrentStream = 0;
+  engine_.ChannelStop(CurrentStream);
+  engine_.StreamFree(CurrentStream);
+  CurrentStream = 0;
 }
 
-void PlaySession::StartRowAfresh(const PlaylistRow& r, Shown* shown) {
-  engine_.ChannelStop(State.CurrentStream);
+void PlaySession::StartRowAfresh(const PlaylistRow& r, int index) {
+  engine_.ChannelStop(CurrentStream);
   OpenStream(r.path);
-  if (State.CurrentStream != 0) {
-    const Shown announced = Announce(r.path, FileNamePart(r.path), r.singer, r.album);
-    if (announced.strip) shown->strip = announced.strip;
-    engine_.ChannelPlay(State.CurrentStream, false);
-    State.PlayerState = psPlaying;
-    AppendFailure(&shown->failure, announced.failure);
+  if (CurrentStream != 0) {
+    playingRow_ = index;
+    Announce(r.path, FileNamePart(r.path), r.singer, r.album);
+    engine_.ChannelPlay(CurrentStream, false);
+    PlayerState = psPlaying;
     return;
   }
   // The state is settled before the box opens: ticks run while it is open, and one may start a
   // track in a play mode, which must not be undone when the box closes.
-  shown->streamError = engine_.LastErrorCode();
-  State.PlayerState = psStopped;
+  pending_.streamError = engine_.LastErrorCode();
+  PlayerState = psStopped;
 }
 
-Shown PlaySession::Play(const PlaylistRow* selected) {
-  Shown shown;
-  if (selected == nullptr) return shown;
-  if (State.PlayerState == psPaused) {
-    engine_.ChannelPlay(State.CurrentStream, false);
-    State.PlayerState = psPlaying;
-    return shown;
+void PlaySession::DoPlay(const PlaylistRow* selected) {
+  if (selected == nullptr) return;
+  if (PlayerState == psPaused) {
+    engine_.ChannelPlay(CurrentStream, false);
+    PlayerState = psPlaying;
+    return;
   }
-  shown.strip = std::string();
+  now_.lyricLine.clear();
   LyricLines.clear();
-  StartRowAfresh(*selected, &shown);
-  return shown;
+  StartRowAfresh(*selected, list_.FirstSelected());
 }
 
-Shown PlaySession::PlayAfresh(const PlaylistRow* selected) {
-  Shown shown;
-  shown.strip = kLyricPlaceholder;
+void PlaySession::DoPlayAfresh(const PlaylistRow* selected) {
+  now_.lyricLine = kLyricPlaceholder;
   LyricLines.clear();
-  if (selected != nullptr) StartRowAfresh(*selected, &shown);
-  return shown;
+  if (selected != nullptr) StartRowAfresh(*selected, list_.FirstSelected());
+}
+
+void PlaySession::Play() {
+  if (!ready_ || !now_.canPlay) return;
+  const int row = list_.FirstSelected();
+  if (row < 0) return;
+  const PlaylistRow selected = list_.Row(row);
+  DoPlay(&selected);
+  Publish();
+}
+
+void PlaySession::PlayAfresh() {
+  if (!ready_) return;
+  const int row = list_.FirstSelected();
+  if (row < 0) {
+    DoPlayAfresh(nullptr);
+  } else {
+    const PlaylistRow selected = list_.Row(row);
+    DoPlayAfresh(&selected);
+  }
+  Publish();
+}
+
+void PlaySession::PlayRow(int row) {
+  if (!ready_ || row < 0 || row >= list_.Count()) return;
+  list_.SelectOnly(row);
+  PlayAfresh();
 }
 
 void PlaySession::Pause() {
-  if (State.CurrentStream == 0) return;
-  engine_.ChannelPause(State.CurrentStream);
-  State.PlayerState = psPaused;
+  if (!ready_ || !now_.canPause || CurrentStream == 0) return;
+  engine_.ChannelPause(CurrentStream);
+  PlayerState = psPaused;
+  Publish();
 }
 
-Shown PlaySession::Stop() {
-  Shown shown;
-  if (State.CurrentStream == 0) return shown;
+void PlaySession::Stop() {
+  if (!ready_ || !now_.canStop || CurrentStream == 0) return;
   CloseStream();
   LyricLines.clear();
-  shown.strip = std::string();
-  State.PlayerState = psStopped;
-  State.PlayMode = pmNone;
-  return shown;
+  now_.lyricLine.clear();
+  PlayerState = psStopped;
+  PlayMode = pmNone;
+  Publish();
 }
 
 // Previous or next in a loop mode: the playing track ends now and the next tick starts the
 // entry the cursor names. The handle stays in CurrentStream; that tick replaces it.
-void PlaySession::EndForLoopStep(Shown* shown) {
-  engine_.ChannelStop(State.CurrentStream);
-  engine_.StreamFree(State.CurrentStream);
-  shown->strip = std::string();
+void PlaySession::EndForLoopStep() {
+  engine_.ChannelStop(CurrentStream);
+  engine_.StreamFree(CurrentStream);
+  now_.lyricLine.clear();
   LyricLines.clear();
 }
 
 // Previous or next with no play mode: starts the row `step` away from the selected one.
-void PlaySession::StepWithoutMode(const std::vector<PlaylistRow>& rows, int selectedRow, int step,
-                                  Shown* shown) {
-  shown->strip = std::string();
+void PlaySession::StepWithoutMode(int step) {
+  now_.lyricLine.clear();
   LyricLines.clear();
-  const int i = selectedRow;
+  const int i = list_.FirstSelected();
   const int target = i + step;
-  if (i < 0 || target < 0 || target >= std::ssize(rows) || State.PlayerState != psPlaying) return;
-  const PlaylistRow& row = rows[static_cast<std::size_t>(target)];
+  if (i < 0 || target < 0 || target >= list_.Count() || PlayerState != psPlaying) return;
+  const PlaylistRow row = list_.Row(target);
   OpenStream(row.path);
-  if (State.CurrentStream == 0) {
+  if (CurrentStream == 0) {
     // The state stays playing with no stream; the next tick finds that and stops.
-    shown->streamError = engine_.LastErrorCode();
+    pending_.streamError = engine_.LastErrorCode();
     return;
   }
-  engine_.ChannelPlay(State.CurrentStream, false);
-  State.PlayerState = psPlaying;
-  const Shown announced = Announce(row.path, FileNamePart(row.path), row.singer, row.album);
-  if (announced.strip) shown->strip = announced.strip;
-  shown->failure = announced.failure;
-  shown->focusList = true;
-  shown->selectOnly = target;
+  engine_.ChannelPlay(CurrentStream, false);
+  PlayerState = psPlaying;
+  playingRow_ = target;
+  Announce(row.path, FileNamePart(row.path), row.singer, row.album);
+  pending_.focusList = true;
+  list_.SelectOnly(target);
 }
 
-Shown PlaySession::Previous(const std::vector<PlaylistRow>& rows, int selectedRow) {
-  Shown shown;
-  switch (State.PlayMode) {
+void PlaySession::Previous() {
+  if (!ready_ || !now_.canPrev) return;
+  switch (PlayMode) {
     case pmLoopLst:
-      EndForLoopStep(&shown);
+      EndForLoopStep();
       LstIndex -= 2;
-      State.PlayerState = psStopped;
+      PlayerState = psStopped;
       break;
     case pmLoopSel:
-      EndForLoopStep(&shown);
+      EndForLoopStep();
       SelIndex -= 2;
-      State.PlayerState = psStopped;
+      PlayerState = psStopped;
       break;
     case pmLoopSingle:
       break;
     case pmNone:
-      StepWithoutMode(rows, selectedRow, -1, &shown);
+      StepWithoutMode(-1);
       break;
   }
-  return shown;
+  Publish();
 }
 
-Shown PlaySession::Next(const std::vector<PlaylistRow>& rows, int selectedRow) {
-  Shown shown;
-  switch (State.PlayMode) {
+void PlaySession::Next() {
+  if (!ready_ || !now_.canNext) return;
+  switch (PlayMode) {
     case pmLoopLst:
     case pmLoopSel:
       // The cursor already names the following entry.
-      EndForLoopStep(&shown);
-      State.PlayerState = psStopped;
+      EndForLoopStep();
+      PlayerState = psStopped;
       break;
     case pmLoopSingle:
       break;
     case pmNone:
-      StepWithoutMode(rows, selectedRow, +1, &shown);
+      StepWithoutMode(+1);
       break;
   }
-  return shown;
+  Publish();
+}
+
+MenuStates PlaySession::Menu() const {
+  return PopupMenuStates(list_.Count(), !list_.Selected().empty(), CurrentStream);
 }
 
 // A mode item chosen while it carries the mark: the mode goes off and playback stops.
 void PlaySession::SwitchModeOff() {
-  State.PlayerState = psStopped;
-  State.PlayMode = pmNone;
+  PlayerState = psStopped;
+  PlayMode = pmNone;
   CloseStream();
 }
 
-void PlaySession::SwitchLoopList(bool checked, int selectedRow) {
-  if (checked) {
+void PlaySession::SwitchLoopList() {
+  if (!ready_ || !Menu().loopLst) return;
+  if (PlayMode == pmLoopLst) {
     SwitchModeOff();
-    return;
+  } else {
+    PlayMode = pmLoopLst;
+    const int selected = list_.FirstSelected();
+    LstIndex = selected >= 0 ? selected : 0;
   }
-  State.PlayMode = pmLoopLst;
-  LstIndex = selectedRow >= 0 ? selectedRow : 0;
+  Publish();
 }
 
-void PlaySession::SwitchLoopSelection(bool checked, const std::vector<std::string>& selectedPaths) {
-  if (checked) {
+void PlaySession::SwitchLoopSelection() {
+  if (!ready_ || !Menu().loopSel) return;
+  if (PlayMode == pmLoopSel) {
     SwitchModeOff();
     SelPaths.clear();
-    return;
+  } else {
+    SelPaths = list_.SelectedPaths();
+    SelIndex = 0;
+    PlayMode = pmLoopSel;
   }
-  SelPaths = selectedPaths;
-  SelIndex = 0;
-  State.PlayMode = pmLoopSel;
+  Publish();
 }
 
-void PlaySession::SwitchLoopSingle(bool checked) {
-  if (checked) {
+void PlaySession::SwitchLoopSingle() {
+  if (!ready_ || !Menu().loopSingle) return;
+  if (PlayMode == pmLoopSingle) {
     SwitchModeOff();
-    return;
+  } else {
+    PlayMode = pmLoopSingle;
   }
-  State.PlayMode = pmLoopSingle;
+  Publish();
 }
 
 // ---- Refresh tick ------------------------------------------------------------------------------
 
 // Starts the next track of list loop or loop selection. A file that cannot be played is passed
 // over without a message (the cursor has moved on already); an input/output failure of the
-// lyric lookup comes back as its text.
-std::string PlaySession::StartModeTrack(const std::string& path, const std::string& name,
-                                        const std::string& artist, const std::string& album,
-                                        Shown* shown) {
+// lyric lookup is reported.
+void PlaySession::StartModeTrack(const std::string& path, const std::string& name,
+                                 const std::string& artist, const std::string& album, int index) {
   OpenStream(path);
-  if (engine_.ChannelPlay(State.CurrentStream, false)) {
-    State.PlayerState = psPlaying;
-    Shown announced = Announce(path, name, artist, album);
-    if (announced.strip) shown->strip = std::move(announced.strip);
-    return announced.failure;
+  if (engine_.ChannelPlay(CurrentStream, false)) {
+    PlayerState = psPlaying;
+    playingRow_ = index;
+    Announce(path, name, artist, album);
+    return;
   }
-  State.PlayerState = psStopped;
+  PlayerState = psStopped;
   CloseStream();
-  return {};
 }
 
 // In list loop, a stopped player starts the row at LstIndex, which becomes the selected row.
-std::string PlaySession::ListLoopStep(const std::vector<PlaylistRow>& rows, int* selectedRow,
-                                      TickShown* t) {
-  if (State.PlayMode != pmLoopLst || State.PlayerState != psStopped) return {};
+void PlaySession::ListLoopStep(int* selectedRow) {
+  if (PlayMode != pmLoopLst || PlayerState != psStopped) return;
   // With no row there is nothing to start; the mode waits for rows.
-  if (rows.empty()) return {};
-  t->strip = kLyricPlaceholder;
+  if (list_.Count() == 0) return;
+  now_.lyricLine = kLyricPlaceholder;
   LyricLines.clear();
-  LstIndex = WrapCursor(LstIndex, static_cast<int>(rows.size()));
-  const PlaylistRow& row = rows[static_cast<std::size_t>(LstIndex)];
-  t->selectOnly = LstIndex;
-  *selectedRow = LstIndex;
+  LstIndex = WrapCursor(LstIndex, list_.Count());
+  const int index = LstIndex;
+  const PlaylistRow row = list_.Row(index);
+  list_.SelectOnly(index);
+  *selectedRow = index;
   const std::string name = FileNamePart(row.path);
   ++LstIndex;
-  return StartModeTrack(row.path, name, row.singer, row.album, t);
+  StartModeTrack(row.path, name, row.singer, row.album, index);
 }
 
 // In single loop, a stopped stream plays again from its start.
-void PlaySession::SingleLoopStep(TickShown* t) {
-  if (State.PlayMode != pmLoopSingle || State.CurrentStream == 0 ||
-      State.PlayerState != psStopped) {
-    return;
-  }
-  t->strip = kLyricPlaceholder;
-  if (engine_.ChannelPlay(State.CurrentStream, false)) {
-    State.PlayerState = psPlaying;
-    if (!LyricTextEmpty(LyricLines)) ShowLyric(kHeaderInfoKey, t);
+void PlaySession::SingleLoopStep() {
+  if (PlayMode != pmLoopSingle || CurrentStream == 0 || PlayerState != psStopped) return;
+  now_.lyricLine = kLyricPlaceholder;
+  if (engine_.ChannelPlay(CurrentStream, false)) {
+    PlayerState = psPlaying;
+    if (!LyricTextEmpty(LyricLines)) ShowLyric(kHeaderInfoKey);
     return;
   }
   // The mode goes off with the track, and with it its check mark, the mode's only display.
-  State.PlayerState = psStopped;
-  State.PlayMode = pmNone;
+  PlayerState = psStopped;
+  PlayMode = pmNone;
   LyricLines.clear();
-  t->strip = kLyricPlaceholder;
-  engine_.StreamFree(State.CurrentStream);
-  State.CurrentStream = 0;
+  now_.lyricLine = kLyricPlaceholder;
+  engine_.StreamFree(CurrentStream);
+  CurrentStream = 0;
 }
 
 // In loop selection, a stopped player starts the path at SelIndex.
-std::string PlaySession::LoopSelectionStep(TickShown* t) {
-  if (State.PlayMode != pmLoopSel || State.PlayerState != psStopped || SelPaths.empty()) return {};
+void PlaySession::LoopSelectionStep() {
+  if (PlayMode != pmLoopSel || PlayerState != psStopped || SelPaths.empty()) return;
   LyricLines.clear();
-  t->strip = kLyricPlaceholder;
+  now_.lyricLine = kLyricPlaceholder;
   SelIndex = WrapCursor(SelIndex, static_cast<int>(SelPaths.size()));
   const std::string path = SelPaths[static_cast<std::size_t>(SelIndex)];
   std::string name, artist, album;
@@ -334,79 +489,109 @@ std::string PlaySession::LoopSelectionStep(TickShown* t) {
     }
     name = FileNamePart(path);
   }
-  const std::string failure = StartModeTrack(path, name, artist, album, t);
+  StartModeTrack(path, name, artist, album, -1);
   ++SelIndex;
-  return failure;
 }
 
 // The progress caption, the seek bar and the lyric line of the current second, all from one
 // reading of the play position.
-void PlaySession::ProgressStep(const std::vector<PlaylistRow>& rows, int selectedRow,
-                               TickShown* t) {
-  if (State.PlayerState != psStopped) {
-    if (State.CurrentStream == 0) return;
-    const TimeInfo pos = StreamPositionInfo(engine_, State.CurrentStream);
-    const TimeInfo len = StreamLengthInfo(engine_, State.CurrentStream);
-    t->progressCaption = ProgressCaption(pos.text, len.text);
-    t->progressMax = WholeSeconds(len.seconds);
-    t->progressPosition = WholeSeconds(pos.seconds);
-    if (!LyricTextEmpty(LyricLines)) ShowLyric(pos.text, t);
+void PlaySession::ProgressStep(int selectedRow) {
+  if (PlayerState != psStopped) {
+    if (CurrentStream == 0) return;
+    const TimeInfo pos = StreamPositionInfo(engine_, CurrentStream);
+    const TimeInfo len = StreamLengthInfo(engine_, CurrentStream);
+    now_.position = pos.seconds;
+    if (len.text.empty()) {
+      now_.length.reset();
+    } else {
+      now_.length = len.seconds;
+    }
+    now_.progressCaption = ProgressCaption(pos.text, len.text);
+    now_.progressMax = WholeSeconds(len.seconds);
+    now_.progressPosition = WholeSeconds(pos.seconds);
+    progressRead_ = true;
+    if (!LyricTextEmpty(LyricLines)) ShowLyric(pos.text);
     return;
   }
-  const bool selected = selectedRow >= 0 && selectedRow < std::ssize(rows);
-  t->progressCaption = StoppedProgressCaption(
-      selected, selected ? rows[static_cast<std::size_t>(selectedRow)].length : std::string());
-  t->progressPosition = 0;
+  const bool selected = selectedRow >= 0 && selectedRow < list_.Count();
+  now_.progressCaption =
+      StoppedProgressCaption(selected, selected ? list_.Row(selectedRow).length : std::string());
+  now_.progressPosition = 0;
+  now_.position = 0;
+  progressRead_ = true;
 }
 
 // A stream that is no longer active means stopped.
-void PlaySession::EndOfTrackStep(TickShown* t) {
-  if (engine_.ChannelIsActive(State.CurrentStream) != audio::kStopped) return;
+void PlaySession::EndOfTrackStep() {
+  if (engine_.ChannelIsActive(CurrentStream) != audio::kStopped) return;
   // The sound output went away under the track (the sound server stopped): the track stops
   // with its play mode, which would otherwise try every row in turn, and the user is told once;
   // nothing plays from then on. The next play opens the output again.
-  if (engine_.LastErrorCode() == audio::kErrDevice && State.CurrentStream != 0 &&
-      State.PlayerState != psStopped) {
-    t->outputError = audio::kErrDevice;
-    State.PlayMode = pmNone;
+  if (engine_.LastErrorCode() == audio::kErrDevice && CurrentStream != 0 &&
+      PlayerState != psStopped) {
+    pending_.outputError = audio::kErrDevice;
+    PlayMode = pmNone;
   }
-  t->strip = kLyricPlaceholder;
-  State.PlayerState = psStopped;
+  now_.lyricLine = kLyricPlaceholder;
+  PlayerState = psStopped;
 }
 
-TickShown PlaySession::Tick(const std::vector<PlaylistRow>& rows, int selectedRow, int volumeBar) {
-  TickShown t;
-  t.volumeBar = VolumeBarFollow(engine_.GetVolume(), volumeBar);
-  AppendFailure(&t.failure, ListLoopStep(rows, &selectedRow, &t));
-  SingleLoopStep(&t);
-  AppendFailure(&t.failure, LoopSelectionStep(&t));
-  ProgressStep(rows, selectedRow, &t);
-  EndOfTrackStep(&t);
-  t.buttons = TransportButtonStates(State.PlayerState, selectedRow, static_cast<int>(rows.size()));
-  return t;
+void PlaySession::Tick() {
+  if (!ready_) return;
+  progressRead_ = false;
+  try {
+    TickSteps();
+  } catch (...) {
+    // What the steps before the failure did is told all the same; the caller reports it.
+    Publish(kTicked | (progressRead_ ? kProgressRead : 0u));
+    throw;
+  }
+  Publish(kTicked | (progressRead_ ? kProgressRead : 0u));
+}
+
+void PlaySession::TickSteps() {
+  now_.volumePacked = engine_.GetVolume();
+  now_.volume = static_cast<int>(std::max(now_.volumePacked & 0xFFFFu, now_.volumePacked >> 16));
+  int selectedRow = list_.FirstSelected();
+  ListLoopStep(&selectedRow);
+  SingleLoopStep();
+  LoopSelectionStep();
+  ProgressStep(selectedRow);
+  EndOfTrackStep();
+  const TransportStates b = TransportButtonStates(PlayerState, selectedRow, list_.Count());
+  if (b.prev) now_.canPrev = *b.prev;
+  if (b.next) now_.canNext = *b.next;
+  if (b.play) now_.canPlay = *b.play;
+  if (b.pause) now_.canPause = *b.pause;
+  if (b.stop) now_.canStop = *b.stop;
 }
 
 // ---- Seek bar, volume bar, stamps --------------------------------------------------------------
 
 void PlaySession::BeginSeek() {
-  State.PlayerState = psSeeking;
-  engine_.ChannelPause(State.CurrentStream);
+  if (!ready_) return;
+  PlayerState = psSeeking;
+  engine_.ChannelPause(CurrentStream);
+  Publish();
 }
 
-SeekShown PlaySession::SeekPreview(int barSeconds) {
-  SeekShown shown;
-  if (State.PlayerState != psSeeking || State.CurrentStream == 0) return shown;
-  const TimeInfo len = StreamLengthInfo(engine_, State.CurrentStream);
+void PlaySession::SeekPreview(int barSeconds) {
+  if (PlayerState != psSeeking || CurrentStream == 0) return;
+  const TimeInfo len = StreamLengthInfo(engine_, CurrentStream);
   const std::string at = TimeText(barSeconds);
-  shown.progressCaption = ProgressCaption(at, len.text);
-  if (!LyricTextEmpty(LyricLines)) shown.strip = LyricFor(at);
-  return shown;
+  now_.progressCaption = ProgressCaption(at, len.text);
+  if (!LyricTextEmpty(LyricLines)) ShowLyric(at);
+  Publish();
 }
 
-void PlaySession::EndSeek(int barSeconds) { PlayFrom(barSeconds); }
+void PlaySession::EndSeek(int barSeconds) {
+  if (!ready_) return;
+  PlayFrom(barSeconds);
+  Publish();
+}
 
 void PlaySession::PlayFrom(double seconds) {
-  const audio::Handle h = State.CurrentStream;
+  const audio::Handle h = CurrentStream;
   std::uint64_t bytes = engine_.ChannelSeconds2Bytes(h, seconds);
   // The bar's last second is the length rounded, which may lie a little past the end; the seek
   // then goes to the end instead of failing and leaving the track where it was.
@@ -416,11 +601,28 @@ void PlaySession::PlayFrom(double seconds) {
   }
   engine_.ChannelSetPosition(h, bytes);
   engine_.ChannelPlay(h, false);
-  State.PlayerState = psPlaying;
+  PlayerState = psPlaying;
 }
 
-void PlaySession::SetVolumeFromBar(int barPosition) {
-  engine_.SetVolume(PackedVolume(barPosition));
+void PlaySession::SeekTo(double seconds) {
+  // While the user holds the seek bar, its release decides where the track goes on.
+  if (!ready_ || CurrentStream == 0 || PlayerState == psSeeking) return;
+  if (!(seconds > 0)) seconds = 0;
+  const std::uint64_t bytes = engine_.ChannelGetLength(CurrentStream);
+  if (bytes != audio::kNotAvailable) {
+    const double length = engine_.ChannelBytes2Seconds(CurrentStream, bytes);
+    if (length >= 0) seconds = std::min(seconds, length);
+  }
+  PlayFrom(seconds);
+  Publish();
+}
+
+void PlaySession::SetVolume(int position) {
+  if (!ready_) return;
+  now_.volumePacked = PackedVolume(position);
+  now_.volume = static_cast<int>(now_.volumePacked & 0xFFFFu);
+  engine_.SetVolume(now_.volumePacked);
+  Publish(kChangedVolume);
 }
 
 int PlaySession::OutputVolume() {
@@ -429,44 +631,21 @@ int PlaySession::OutputVolume() {
 }
 
 std::optional<std::string> PlaySession::PauseForStamp() {
-  if (State.PlayerState != psPlaying) return std::nullopt;
-  engine_.ChannelPause(State.CurrentStream);
-  State.PlayerState = psPaused;
-  return StreamPositionInfo(engine_, State.CurrentStream).text;
+  if (PlayerState != psPlaying) return std::nullopt;
+  engine_.ChannelPause(CurrentStream);
+  PlayerState = psPaused;
+  const std::string at = StreamPositionInfo(engine_, CurrentStream).text;
+  Publish();
+  return at;
 }
 
 void PlaySession::ResumeFromStamp() {
-  if (State.PlayerState != psPaused) return;
-  engine_.ChannelPlay(State.CurrentStream, false);
-  State.PlayerState = psPlaying;
+  if (PlayerState != psPaused) return;
+  engine_.ChannelPlay(CurrentStream, false);
+  PlayerState = psPlaying;
+  Publish();
 }
 
-// ---- Media controls ----------------------------------------------------------------------------
-
-const PlaySession::Track* PlaySession::PlayingTrack() const {
-  if (State.CurrentStream == 0 || playing_.stream != State.CurrentStream) return nullptr;
-  return &playing_;
-}
-
-double PlaySession::PositionSeconds() {
-  return StreamPositionInfo(engine_, State.CurrentStream).seconds;
-}
-
-std::optional<double> PlaySession::LengthSeconds() {
-  const audio::Handle h = State.CurrentStream;
-  if (h == 0) return std::nullopt;
-  const std::uint64_t bytes = engine_.ChannelGetLength(h);
-  if (bytes == audio::kNotAvailable) return std::nullopt;
-  const double seconds = engine_.ChannelBytes2Seconds(h, bytes);
-  if (!(seconds >= 0)) return std::nullopt;
-  return seconds;
-}
-
-void PlaySession::SeekTo(double seconds) {
-  if (State.CurrentStream == 0) return;
-  if (!(seconds > 0)) seconds = 0;
-  if (const std::optional<double> length = LengthSeconds()) seconds = std::min(seconds, *length);
-  PlayFrom(seconds);
-}
+double PlaySession::PositionSeconds() { return StreamPositionInfo(engine_, CurrentStream).seconds; }
 
 }  // namespace quillet

@@ -1,16 +1,21 @@
-// The playback layer: the one open stream's life cycle, the play modes and their cursors, the
-// playing track's lyric lines, the refresh tick, seek and volume, over the audio engine. It holds
-// no widget: a window handler calls it and shows what it returns. The playlist stays the rows of
-// the window's list; the layer is handed them (and the selection) when it needs them.
+// The player: the playlist it plays (TrackList), the one open stream's life cycle, the play
+// modes and their cursors, the playing track's lyric lines, the refresh tick, seek and volume,
+// over the audio engine. It owns its state and holds no widget. Faces (the main window, the tray,
+// the lyric editor, the media controls, the command line) read its snapshot and call its
+// commands; it tells them when anything but the play position changes, once per change, and
+// after every tick, when they read the position.
 #pragma once
 
 #include <cstdint>
+#include <functional>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "common/PlayerState.h"
 #include "player/PlaybackRules.h"
+#include "player/TrackList.h"
 #include "playlist/Playlist.h"
 
 namespace quillet {
@@ -19,30 +24,66 @@ namespace audio {
 class Engine;
 }
 
-// What a window shows after a command. Empty members leave their display as it is; the boxes
-// come last, once everything else is shown.
-struct Shown {
-  std::optional<std::string> strip;  // the lyric strip's new text, UTF-8
-  std::optional<int> selectOnly;     // the row that becomes the focused and only selected one
-  bool focusList = false;            // the list takes the keyboard focus (when on screen)
-  std::string failure;               // input/output failures for the general error box
-  std::optional<int> streamError;    // the stream error box, with the engine's code
-  std::optional<int> outputError;    // the sound output went away: its box, with the code
+// The engine's own length probe, for the rows files become.
+LengthProbe EngineLengthProbe();
+
+// A track as it was announced when its stream started.
+struct PlayingTrack {
+  std::uint32_t stream = 0;
+  std::string path, name, artist, album;  // bytes
 };
 
-// What a refresh tick shows, in addition.
-struct TickShown : Shown {
-  std::optional<int> volumeBar;
-  std::optional<std::string> progressCaption;  // bytes, as the caption's text
+// What the player is doing, as every face shows it.
+struct PlayerSnapshot {
+  // False before start-up has set the player up and after exit: no command acts then.
+  bool ready = false;
+  TPlayerState state = psStopped;
+  TPlayMode mode = pmNone;
+  std::uint32_t stream = 0;
+  // The row the playing track was started from, while it is still in the list; else -1.
+  int currentRow = -1;
+  // The path the current play mode goes on with when the track ends; empty without a mode.
+  std::string nextPath;
+  // Which transport commands can be given: what the window's five buttons show. They follow
+  // the state on every tick (not between ticks), as the buttons always have.
+  bool canPrev = true, canPlay = true, canPause = true, canStop = true, canNext = true;
+  // The play position and length in seconds, as the last tick (or command) read them.
+  double position = 0;
+  std::optional<double> length;
+  // The output volume: both channels packed (left low), and the louder one, 0..65535.
+  std::uint32_t volumePacked = 0;
+  int volume = 0;
+  // The lyric strip's text, UTF-8.
+  std::string lyricLine;
+  // The progress display: its caption (bytes), and the seek bar's range and place. An empty
+  // range leaves the bar's as it is.
+  std::string progressCaption = kProgressCaption;
   std::optional<int> progressMax;
-  std::optional<int> progressPosition;
-  TransportStates buttons;
+  int progressPosition = 0;
+  // The track of the open stream, when one is open.
+  std::optional<PlayingTrack> track;
 };
 
-// What dragging the seek bar shows.
-struct SeekShown {
-  std::optional<std::string> progressCaption;
-  std::optional<std::string> strip;
+// What changed, for the faces that are told.
+enum PlayerChange : unsigned {
+  kChangedState = 1u << 0,
+  kChangedMode = 1u << 1,
+  kChangedTrack = 1u << 2,
+  kChangedCommands = 1u << 3,
+  kChangedLyric = 1u << 4,
+  kChangedProgress = 1u << 5,
+  kTicked = 1u << 6,         // a refresh tick ran: the position is new
+  kProgressRead = 1u << 7,   // ... and it set the seek bar's range and place
+  kChangedVolume = 1u << 8,  // a command set the output volume
+};
+
+// Boxes and focus a command or tick asks of the window, after its displays are up to date.
+struct PlayerReport {
+  bool focusList = false;          // the list takes the keyboard focus (when on screen)
+  std::string failure;             // input/output failures for the general error box
+  std::optional<int> streamError;  // the stream error box, with the engine's code
+  std::optional<int> outputError;  // the sound output went away: its box, with the code
+  bool Empty() const { return !focusList && failure.empty() && !streamError && !outputError; }
 };
 
 class PlaySession {
@@ -54,15 +95,23 @@ class PlaySession {
   // The message when the sound output goes away under a playing track.
   static constexpr const char* kOutputError = "播放音频时出现错误！";
 
-  PlaySession(PlayerShared& state, audio::Engine& engine);
+  PlaySession(PlayerShared& shared, audio::Engine& engine, LengthProbe probe = EngineLengthProbe());
+  ~PlaySession();
   PlaySession(const PlaySession&) = delete;
   PlaySession& operator=(const PlaySession&) = delete;
 
-  PlayerShared& State;
-  std::vector<std::string> LyricLines;  // lines of the playing track's lyric file, raw bytes
-  std::vector<std::string> SelPaths;    // the loop-selection snapshot of full paths
-  std::int32_t LstIndex = -1;
-  std::int32_t SelIndex = 0;
+  PlayerShared& Shared;
+  TrackList& List() { return list_; }
+  const TrackList& List() const { return list_; }
+
+  // ---- Watching --------------------------------------------------------------------------------
+  using Listener = std::function<void(unsigned changes)>;
+  // Listeners hear of changes after the call that made them, in the order they subscribed.
+  int Subscribe(Listener listener);
+  void Unsubscribe(int id);
+  // Where boxes go; one receiver (the main window). Reports made with none are dropped.
+  std::function<void(const PlayerReport&)> OnReport;
+  const PlayerSnapshot& Snapshot() const { return now_; }
 
   // ---- Start and end -------------------------------------------------------------------------
   // The decoding and output libraries are the ones the program was built for.
@@ -71,90 +120,122 @@ class PlaySession {
   std::optional<int> OpenDevice();
   // The state of a fresh start: stopped, no mode, no stream, no lyric, no snapshot.
   void Reset();
-  // Frees the stream and the device and forgets the lyric and the snapshot.
+  // Start-up is done: commands and ticks act from now on.
+  void MarkReady();
+  // Frees the stream and the device and forgets the lyric and the snapshot; nothing acts after.
   void Shutdown();
 
   // ---- Commands --------------------------------------------------------------------------------
-  // Play: resumes a pause, else starts `selected` from its beginning. Nothing without a row.
-  Shown Play(const PlaylistRow* selected);
-  // A double-click: starts `selected` afresh whatever plays.
-  Shown PlayAfresh(const PlaylistRow* selected);
+  // A command whose button or menu item is off at the moment does nothing, as a click on it
+  // would; so do all before start-up and after exit.
+  // Play: resumes a pause, else starts the first selected row from its beginning.
+  void Play();
+  // A double-click: starts the first selected row afresh whatever plays.
+  void PlayAfresh();
+  // Makes `row` the only selected row and starts it afresh.
+  void PlayRow(int row);
   void Pause();
   // Frees the stream and switches the play mode off.
-  Shown Stop();
+  void Stop();
   // Previous and next in the current play mode. Without one they step from the selected row.
-  Shown Previous(const std::vector<PlaylistRow>& rows, int selectedRow);
-  Shown Next(const std::vector<PlaylistRow>& rows, int selectedRow);
-  // The three mode items. `checked`: the item carried its mark when chosen, which switches the
-  // mode off and stops playback.
-  void SwitchLoopList(bool checked, int selectedRow);
-  void SwitchLoopSelection(bool checked, const std::vector<std::string>& selectedPaths);
-  void SwitchLoopSingle(bool checked);
-  // The lyric of the track that starts: the header summary of its lyric file, or its name, artist
-  // and album. Failures to read the settings or the lyric file come back in `failure`. The track
-  // becomes the open stream's (PlayingTrack).
-  Shown Announce(const std::string& path, const std::string& name, const std::string& artist,
-                 const std::string& album);
-  // The lyric line for a minutes:seconds key (or the header key); empty: leave the strip.
-  std::optional<std::string> LyricFor(const std::string& key) const;
+  void Previous();
+  void Next();
+  // The three mode items: an item that carries its mark switches its mode off and stops
+  // playback; otherwise its mode goes on (loop selection over the rows selected now).
+  void SwitchLoopList();
+  void SwitchLoopSelection();
+  void SwitchLoopSingle();
+  // Whether each mode item can be chosen now (the context menu's enabled states).
+  MenuStates Menu() const;
 
   // ---- Refresh tick ----------------------------------------------------------------------------
-  // One tick: the volume bar follows the output, a play mode starts its next track, the progress
-  // and the lyric line of the current second, the end of a track, the transport buttons. The
-  // play position is read once. `selectedRow`: the first selected row or -1.
-  TickShown Tick(const std::vector<PlaylistRow>& rows, int selectedRow, int volumeBar);
+  // One tick: the volume is read, a play mode starts its next track, the progress and the lyric
+  // line of the current second, the end of a track, the transport commands. The play position
+  // is read once.
+  void Tick();
 
-  // ---- Seek bar, volume bar, stamps ------------------------------------------------------------
+  // ---- Seek bar, volume, stamps ----------------------------------------------------------------
   void BeginSeek();
-  SeekShown SeekPreview(int barSeconds);
+  // While the bar is held: the caption and lyric line for the second under it.
+  void SeekPreview(int barSeconds);
   void EndSeek(int barSeconds);
-  void SetVolumeFromBar(int barPosition);
+  // Plays on from `seconds` after the start, as releasing the seek bar does; a time past the end
+  // goes to the end. Nothing without a stream or while the bar is held.
+  void SeekTo(double seconds);
+  // Sets the output volume (both channels) from a volume bar position.
+  void SetVolume(int position);
   // The output volume as the volume bar shows it: the louder channel, 0..65535.
   int OutputVolume();
   // Pauses what plays and gives the play time as a minutes:seconds text; nothing unless playing.
   std::optional<std::string> PauseForStamp();
   // Resumes a pause.
   void ResumeFromStamp();
-
-  // ---- What the desktop's media controls read and ask for ------------------------------------
-  // A track as it was announced when its stream started.
-  struct Track {
-    std::uint32_t stream = 0;
-    std::string path, name, artist, album;
-  };
-  // The track of the open stream; null when no stream is open.
-  const Track* PlayingTrack() const;
-  // The open stream's play position in seconds, exact to the engine; 0 when not available.
+  // The open stream's play position in seconds, read now; 0 when not available.
   double PositionSeconds();
-  // The open stream's length in seconds; nothing when not available.
-  std::optional<double> LengthSeconds();
-  // Plays on from `seconds` after the start, as releasing the seek bar does; a time past the end
-  // goes to the end. Nothing without a stream.
-  void SeekTo(double seconds);
+
+  // ---- Read-outs of the player's own state (for tests and diagnostics) ---------------------
+  const std::vector<std::string>& Lyric() const { return LyricLines; }
+  const std::vector<std::string>& LoopSelectionPaths() const { return SelPaths; }
+  std::int32_t ListCursor() const { return LstIndex; }
+  std::int32_t SelectionCursor() const { return SelIndex; }
 
  private:
-  // Frees the open stream and opens `path` in its place (0 when it cannot be opened).
-  void OpenStream(const std::string& path);
-  // Stops and frees the open stream; no stream is open afterwards.
-  void CloseStream();
-  void StartRowAfresh(const PlaylistRow& row, Shown* shown);
-  std::string StartModeTrack(const std::string& path, const std::string& name,
-                             const std::string& artist, const std::string& album, Shown* shown);
-  void EndForLoopStep(Shown* shown);
-  void StepWithoutMode(const std::vector<PlaylistRow>& rows, int selectedRow, int step,
-                       Shown* shown);
-  void SwitchModeOff();
-  void ShowLyric(const std::string& key, Shown* shown) const;
-  void PlayFrom(double seconds);
+  class ListWatch;
+  friend class ListWatch;
 
-  std::string ListLoopStep(const std::vector<PlaylistRow>& rows, int* selectedRow, TickShown* t);
-  void SingleLoopStep(TickShown* t);
-  std::string LoopSelectionStep(TickShown* t);
-  void ProgressStep(const std::vector<PlaylistRow>& rows, int selectedRow, TickShown* t);
-  void EndOfTrackStep(TickShown* t);
+  // The commands' bodies, without the gate and the telling.
+  void DoPlay(const PlaylistRow* selected);
+  void DoPlayAfresh(const PlaylistRow* selected);
+  void OpenStream(const std::string& path);
+  void CloseStream();
+  void StartRowAfresh(const PlaylistRow& row, int index);
+  void Announce(const std::string& path, const std::string& name, const std::string& artist,
+                const std::string& album);
+  void StartModeTrack(const std::string& path, const std::string& name, const std::string& artist,
+                      const std::string& album, int index);
+  void EndForLoopStep();
+  void StepWithoutMode(int step);
+  void SwitchModeOff();
+  void ShowLyric(const std::string& key);
+  void PlayFrom(double seconds);
+  std::optional<std::string> LyricFor(const std::string& key) const;
+
+  void TickSteps();
+  void ListLoopStep(int* selectedRow);
+  void SingleLoopStep();
+  void LoopSelectionStep();
+  void ProgressStep(int selectedRow);
+  void EndOfTrackStep();
+
+  void Fail(const std::string& failure);
+  // Brings the snapshot up to date and tells the listeners and the report receiver; `extra`
+  // joins the changes found.
+  void Publish(unsigned extra = 0);
+  unsigned Compare(const PlayerSnapshot& before) const;
 
   audio::Engine& engine_;
-  Track playing_;
+  TrackList list_;
+  std::unique_ptr<ListWatch> watch_;
+
+  // The state, the player's own.
+  TPlayerState PlayerState = psStopped;
+  TPlayMode PlayMode = pmLoopLst;  // zero until the creation step sets pmNone
+  std::uint32_t CurrentStream = 0;
+  std::vector<std::string> LyricLines;  // lines of the playing track's lyric file, raw bytes
+  std::vector<std::string> SelPaths;    // the loop-selection snapshot of full paths
+  std::int32_t LstIndex = -1;
+  std::int32_t SelIndex = 0;
+  bool ready_ = false;
+  PlayingTrack playing_;
+  int playingRow_ = -1;
+
+  PlayerSnapshot now_;        // being brought up to date by the call under way
+  PlayerSnapshot published_;  // as the listeners were last told
+  PlayerReport pending_;
+  bool progressRead_ = false;
+  std::vector<std::pair<int, Listener>> listeners_;
+  int nextListener_ = 1;
+  int publishing_ = 0;
 };
 
 }  // namespace quillet

@@ -66,6 +66,16 @@ std::uint32_t PackedVolume(int barPosition) {
   return v | (v << 16);
 }
 
+double VolumeFraction(int position) {
+  return static_cast<double>(std::clamp(position, 0, 65535)) / 65535.0;
+}
+
+int VolumePosition(double fraction) {
+  if (!(fraction > 0)) return 0;
+  if (fraction >= 1) return 65535;
+  return static_cast<int>(std::lround(fraction * 65535.0));
+}
+
 std::int32_t WrapCursor(std::int32_t index, int count) {
   if (index > count - 1) index = 0;
   if (index < 0) index = count - 1;

@@ -41,6 +41,11 @@ std::optional<int> VolumeBarFollow(std::uint32_t packed, int barPosition);
 // The output volume for a bar position: the same value in both channels.
 std::uint32_t PackedVolume(int barPosition);
 
+// The output volume as a fraction (0 to 1, full volume exactly 1) and back, rounded to the
+// nearest step and clamped (a NaN reads as 0).
+double VolumeFraction(int position);
+int VolumePosition(double fraction);
+
 // A play cursor brought into range for `count` entries (count > 0): above the last index it
 // becomes 0, then below 0 it becomes the last index.
 std::int32_t WrapCursor(std::int32_t index, int count);

@@ -2,6 +2,8 @@
 #pragma once
 
 #include <cstddef>
+#include <functional>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -26,11 +28,15 @@ Id3Tag ParseId3Trailer(std::string_view trailer);
 // The part after the last '/', extension kept; the whole path when there is no '/'.
 std::string FileNamePart(std::string_view path);
 
-// Length of an audio file as a time text, measured without decoding; empty when unknown.
-std::string FileLengthText(const std::string& path);
+// Measures an audio file's length in seconds without a device; nothing when it cannot. The
+// engine supplies it: this layer reads bytes and never decodes.
+using LengthProbe = std::function<std::optional<double>(const std::string& path)>;
+
+// Length of an audio file as a time text; empty when unknown or not above zero.
+std::string FileLengthText(const std::string& path, const LengthProbe& probe);
 
 // name, singer, album, FileLengthText(path), path. A path that is not a regular file gets
 // empty tag and length texts.
-PlaylistRow ProbeTrackRow(const std::string& path);
+PlaylistRow ProbeTrackRow(const std::string& path, const LengthProbe& probe);
 
 }  // namespace quillet

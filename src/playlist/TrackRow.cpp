@@ -1,18 +1,16 @@
-#include "audio/AudioEngine.h"
 #include "common/TextRules.h"
 #include "playlist/TrackProbe.h"
 
 namespace quillet {
 
-std::string FileLengthText(const std::string& path) {
-  audio::FileProbe probe;
-  if (!audio::AudioEngine::ProbeFile(path, &probe)) return {};
-  if (probe.length == audio::kNotAvailable) return {};
-  if (!(probe.seconds > 0)) return {};
-  return TimeText(probe.seconds);
+std::string FileLengthText(const std::string& path, const LengthProbe& probe) {
+  if (!probe) return {};
+  const std::optional<double> seconds = probe(path);
+  if (!seconds || !(*seconds > 0)) return {};
+  return TimeText(*seconds);
 }
 
-PlaylistRow ProbeTrackRow(const std::string& path) {
+PlaylistRow ProbeTrackRow(const std::string& path, const LengthProbe& probe) {
   PlaylistRow row;
   row.name = FileNamePart(path);
   row.path = path;
@@ -24,7 +22,7 @@ PlaylistRow ProbeTrackRow(const std::string& path) {
     row.singer = std::move(tag.artist);
     row.album = std::move(tag.album);
   }
-  row.length = FileLengthText(path);
+  row.length = FileLengthText(path, probe);
   return row;
 }
 

@@ -3,7 +3,6 @@
 #include <QApplication>
 #include <QDBusConnection>
 #include <QFile>
-#include <QItemSelectionModel>
 #include <QTimer>
 #include <cstdio>
 #include <optional>
@@ -17,7 +16,9 @@
 #include "platform/SingleInstance.h"
 #include "shell/DesktopStart.h"
 #include "shell/Look.h"
+#include "shell/MainList.h"
 #include "shell/MainMpris.h"
+#include "shell/MainTray.h"
 #include "shell/TfrmAbout.h"
 #include "shell/TfrmConfig.h"
 #include "shell/TfrmLyric.h"
@@ -26,24 +27,30 @@
 
 namespace quillet {
 
-Windows CreateWindows(PlayerShared& state, PlaySession& session, Dialogs& dialogs,
-                      const StartHooks& hooks) {
+Windows CreateWindows(PlaySession& player, Dialogs& dialogs, const StartHooks& hooks) {
   Windows w;
-  w.main = std::make_unique<TfrmMain>(state, session, dialogs);
-  if (hooks.backEndCheck) w.main->BackEndCheck = hooks.backEndCheck;
-  if (hooks.endProcess) w.main->EndProcess = hooks.endProcess;
-  if (!w.main->FormCreate()) return w;
-  w.about = new TfrmAbout(state, w.main.get());
-  w.lyric = new TfrmLyric(state, session, dialogs, *w.main);
+  w.main = std::make_unique<TfrmMain>(player, dialogs);
+  if (!w.main->FormCreate(hooks)) return w;
+  w.about = new TfrmAbout(player.Shared, w.main.get());
+  w.lyric = new TfrmLyric(player, dialogs, *w.main);
   w.lyric->RestoreMain = [m = w.main.get()] {
     m->CentreOnScreen();
     m->ListViewLst->viewport()->update();
   };
-  w.config = new TfrmConfig(state, dialogs, w.main.get());
-  w.main->frmAbout = w.about;
-  w.main->frmLyric = w.lyric;
-  w.main->frmConfig = w.config;
+  w.config = new TfrmConfig(player.Shared, dialogs, w.main.get());
+  w.main->Windows.about = w.about;
+  w.main->Windows.lyric = w.lyric;
+  w.main->Windows.config = w.config;
   return w;
+}
+
+std::function<void(const std::vector<std::string>&)> HandedFilesReceiver(TfrmMain& main) {
+  return [&main](const std::vector<std::string>& handed) {
+    if (!main.Player.Snapshot().ready) return;
+    // Shown first: many files bring a progress dialog, which belongs on a visible window.
+    main.Tray->ShowProgram();
+    main.List->OpenFiles(handed);
+  };
 }
 
 namespace {
@@ -62,12 +69,9 @@ bool ScheduleScreenshots(Windows& w) {
   if (!delayOk || delay < 0) delay = 500;
   if (!play.isEmpty()) {
     QTimer::singleShot(0, w.main.get(), [&w, play] {
-      TfrmMain& m = *w.main;
-      m.AddTrackRow(QFile::encodeName(play).toStdString());
-      m.ListViewLst->selectionModel()->setCurrentIndex(
-          m.ListModel->index(m.RowCount() - 1, 0),
-          QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-      m.btnPlayClick();
+      TrackList& list = w.main->Player.List();
+      list.Append(list.Probe(QFile::encodeName(play).toStdString()));
+      w.main->Player.PlayRow(list.Count() - 1);
     });
   }
   QTimer::singleShot(delay, w.main.get(), [&w, mainShot, aboutShot] {
@@ -114,19 +118,19 @@ int RunApplication(int argc, char** argv, audio::Engine& engine) {
   QApplication::setWindowIcon(ApplicationIcon());
   InstallFontSubstitutes();
 
-  PlayerShared state;
-  PlaySession session(state, engine);
+  PlayerShared shared;
+  PlaySession player(shared, engine);
   QtDialogs dialogs;
-  Windows windows = CreateWindows(state, session, dialogs);
+  Windows windows = CreateWindows(player, dialogs);
   if (windows.about == nullptr) return 1;
-  new VolumeMemory(*windows.main);  // owned by the main window
-  ReceiveHandedFiles(instance, *windows.main);
-  windows.main->show();
+  TfrmMain& main = *windows.main;
+  new VolumeMemory(player, &main);  // goes with the main window
+  ReceiveHandedFiles(instance, HandedFilesReceiver(main));
+  main.show();
   // The media keys and the desktop's sound menus, when there is a session bus to reach them.
-  std::unique_ptr<MainMpris> mpris = MainMpris::Start(*windows.main);
+  std::unique_ptr<MainMpris> mpris = MainMpris::Start(player, *main.Tray);
   if (!files.empty()) {
-    QTimer::singleShot(0, windows.main.get(),
-                       [&windows, &files] { windows.main->OpenFiles(files); });
+    QTimer::singleShot(0, &main, [&main, &files] { main.List->OpenFiles(files); });
   }
   ScheduleScreenshots(windows);
   const int code = app.exec();

@@ -1,14 +1,17 @@
-// Program start: the application object, the shared state, the playback layer over the engine
-// the program hands in, and the four windows, created in their order; then the message loop.
+// Program start: the application object, the player over the engine the program hands in, and
+// the four windows, created in their order, the faces that show the player; then the message
+// loop.
 #pragma once
 
 #include <functional>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "common/PlayerState.h"
 #include "platform/Dialogs.h"
 #include "player/PlaySession.h"
+#include "shell/TfrmMain.h"
 
 namespace quillet {
 
@@ -29,18 +32,14 @@ struct Windows {
   TfrmConfig* config = nullptr;
 };
 
-// What the start-up step calls to test the back end and to end the process when the test
-// fails; empty members keep the program's own.
-struct StartHooks {
-  std::function<bool(std::string*)> backEndCheck;
-  std::function<void()> endProcess;
-};
-
 // Creates the main window (running its creation step), then the About box, the lyric editor and
 // the settings dialog, which take their captions from the version text the first one has set.
 // When the back-end test fails, only the main window exists (and the process was told to end).
-Windows CreateWindows(PlayerShared& state, PlaySession& session, Dialogs& dialogs,
-                      const StartHooks& hooks = {});
+Windows CreateWindows(PlaySession& player, Dialogs& dialogs, const StartHooks& hooks = {});
+
+// What the running program does with the files a later start hands over: brings the window to
+// the front and adds and starts them, as from the command line; nothing after exit.
+std::function<void(const std::vector<std::string>&)> HandedFilesReceiver(TfrmMain& main);
 
 // Runs the program on `engine` until the exit command.
 int RunApplication(int argc, char** argv, audio::Engine& engine);

@@ -10,7 +10,6 @@
 #include "common/FileIo.h"
 #include "common/PlayerState.h"
 #include "platform/SingleInstance.h"
-#include "shell/TfrmMain.h"
 
 namespace quillet {
 
@@ -59,13 +58,9 @@ void EnterConfigHome() {
   }
 }
 
-void ReceiveHandedFiles(SingleInstance& instance, TfrmMain& main) {
-  instance.SetReceiver([&main](const std::vector<std::string>& files) {
-    if (!main.State.Ready) return;
-    // Shown first: many files bring a progress dialog, which belongs on a visible window.
-    main.ShowProgram();
-    main.OpenFiles(files);
-  });
+void ReceiveHandedFiles(SingleInstance& instance,
+                        std::function<void(const std::vector<std::string>&)> receive) {
+  instance.SetReceiver(std::move(receive));
 }
 
 }  // namespace quillet

@@ -3,6 +3,7 @@
 // handed.
 #pragma once
 
+#include <functional>
 #include <optional>
 #include <string>
 #include <vector>
@@ -12,7 +13,6 @@
 namespace quillet {
 
 class SingleInstance;
-class TfrmMain;
 
 // --help and --version print their text; a bad option prints its one-line error. The exit
 // status then (0, 0, 2); nothing for a command line that starts the program.
@@ -26,8 +26,10 @@ std::vector<std::string> ExistingFiles(const std::vector<std::string>& names);
 // and the start goes on where it is.
 void EnterConfigHome();
 
-// The running instance takes the files a later start hands over: it adds and plays them and
-// comes to the front (from the notification area too); with no files it only comes to the front.
-void ReceiveHandedFiles(SingleInstance& instance, TfrmMain& main);
+// The running instance takes the files a later start hands over to `receive`, which adds and
+// plays them and brings the program to the front (from the notification area too); with no files
+// it only comes to the front.
+void ReceiveHandedFiles(SingleInstance& instance,
+                        std::function<void(const std::vector<std::string>&)> receive);
 
 }  // namespace quillet

@@ -79,7 +79,7 @@ bool WindowsCanBePlaced() {
 
 void TfrmLyric::btnInsertTagClick() {
   const int k = CaretLine();
-  const std::optional<std::string> time = Session.PauseForStamp();
+  const std::optional<std::string> time = Player.PauseForStamp();
   if (!time) return;
   const QString stamp = QString::fromStdString(StampLine({}, *time));
 
@@ -91,7 +91,7 @@ void TfrmLyric::btnInsertTagClick() {
   MOLyric->setTextCursor(cursor);
 }
 
-void TfrmLyric::btnTagPlayClick() { Session.ResumeFromStamp(); }
+void TfrmLyric::btnTagPlayClick() { Player.ResumeFromStamp(); }
 
 void TfrmLyric::btnCloseClick() {
   if (RestoreMain) RestoreMain();
@@ -168,8 +168,6 @@ void TfrmLyric::ItemClearClick() {
 
 void TfrmLyric::frmLyricTimerTimer() {
   DockLyricEditor();
-  const bool paused = State.PlayerState == psPaused;
-  if (btnTagPlay->isEnabled() != paused) btnTagPlay->setEnabled(paused);
   // Closed by its frame or hidden with the main window: nothing to follow until it opens again.
   if (!isVisible()) frmLyricTimer->stop();
 }

@@ -1,90 +1,38 @@
-// The main window's track advance, play modes, playlist files and settings command.
-#include <QFile>
-#include <QItemSelectionModel>
-#include <string>
-#include <vector>
+#include "shell/MainModes.h"
 
-#include "common/DisplayText.h"
-#include "common/FileIo.h"
-#include "player/PlaySession.h"
-#include "playlist/Playlist.h"
-#include "playlist/TrackProbe.h"
-#include "shell/TfrmConfig.h"
+#include "shell/MainList.h"
 #include "shell/TfrmMain.h"
 
 namespace quillet {
 
-namespace {
-
-constexpr const char* kPlaylistFilter = "播放列表文件（*.pst）|*.pst";
-
-}  // namespace
-
-void TfrmMain::ListViewLstDblClick() {
-  const int row = SelectedRow();
-  if (row < 0) {
-    ShowResult(Session.PlayAfresh(nullptr));
-    return;
-  }
-  const PlaylistRow selected = ListModel->Row(row);
-  ShowResult(Session.PlayAfresh(&selected));
+MainModes::MainModes(TfrmMain& main) : QObject(&main), w_(main) {
+  setObjectName(QStringLiteral("MainModes"));
 }
 
-void TfrmMain::btnPrevClick() { ShowResult(Session.Previous(ListModel->Rows(), SelectedRow())); }
+// An item that carries its mark switches its mode off (the player knows which one is on).
+void MainModes::ItemLoopLstClick() { w_.Player.SwitchLoopList(); }
 
-void TfrmMain::btnNextClick() { ShowResult(Session.Next(ListModel->Rows(), SelectedRow())); }
+void MainModes::ItemLoopSelClick() { w_.Player.SwitchLoopSelection(); }
 
-void TfrmMain::ItemLoopLstClick() {
-  Session.SwitchLoopList(ItemLoopLst->isChecked(), SelectedRow());
-  ShowPlayMode();
-}
+void MainModes::ItemLoopSingleClick() { w_.Player.SwitchLoopSingle(); }
 
-void TfrmMain::ItemLoopSelClick() {
-  std::vector<std::string> paths;
-  for (int row : SelectedRows()) paths.push_back(ListModel->Row(row).path);
-  Session.SwitchLoopSelection(ItemLoopSel->isChecked(), paths);
-  ShowPlayMode();
-}
-
-void TfrmMain::ItemLoopSingleClick() {
-  Session.SwitchLoopSingle(ItemLoopSingle->isChecked());
-  ShowPlayMode();
-}
-
-void TfrmMain::ItemSaveLstClick() {
-  const int count = RowCount();
-  SDLst.directory = PathText(CurrentDirectory());
-  SDLst.title = QString::fromUtf8("保存播放列表...");
-  SDLst.filter = QString::fromUtf8(kPlaylistFilter);
-  SDLst.defaultSuffix = QStringLiteral("pst");
-  SDLst.multiple = false;
-  const Dialogs::FileResult chosen = Dlg.saveFile(this, SDLst);
-  if (!chosen.accepted || chosen.files.isEmpty()) return;
-  const std::string path = LocalBytes(chosen.files.front());
-  if (PathExists(path) && !AskOkCancel(Dlg, this, "播放列表文件已经存在，要覆盖它吗?")) return;
-  const std::vector<PlaylistRow>& all = ListModel->Rows();
-  const std::vector<PlaylistRow> rows(
-      all.begin(), all.begin() + std::min<std::ptrdiff_t>(count, std::ssize(all)));
-  // Written whole beside the target and then put in its place: a failure leaves the old file.
-  const IoResult io = SavePlaylistFile(path, rows);
-  if (!io.ok) ShowErrorBox(Dlg, this, State.VersionText, io.error);
-}
-
-void TfrmMain::ItemLoadLstClick() {
-  ODLoadLst.title = QString::fromUtf8("载入播放列表...");
-  ODLoadLst.filter = QString::fromUtf8(kPlaylistFilter);
-  ODLoadLst.directory = PathText(CurrentDirectory());
-  ODLoadLst.multiple = false;
-  const Dialogs::FileResult chosen = Dlg.openFiles(this, ODLoadLst);
-  if (!chosen.accepted || chosen.files.isEmpty()) return;
-  std::vector<PlaylistRow> rows;
-  const IoResult io = LoadPlaylistFile(LocalBytes(chosen.files.front()), &rows);
-  ListModel->Append(std::move(rows));
-  if (!io.ok) ShowErrorBox(Dlg, this, State.VersionText, io.error);
-}
-
-void TfrmMain::btnConfigureClick() {
-  if (frmConfig != nullptr) frmConfig->ShowModal();
+void MainModes::PopupMenuContrlsPopup() {
+  w_.List->KeepFocusedSelected();
+  const MenuStates m = w_.Player.Menu();
+  w_.ItemDelLst->setEnabled(m.delLst);
+  w_.ItemSaveLst->setEnabled(m.saveLst);
+  w_.ItemClearLst->setEnabled(m.clearLst);
+  w_.ItemLoopLst->setEnabled(m.loopLst);
+  w_.ItemLoopSel->setEnabled(m.loopSel);
+  w_.ItemLoopSingle->setEnabled(m.loopSingle);
+  w_.ItemHide->setText(QString::fromUtf8(w_.isVisible() ? "隐藏程序" : "显示程序"));
+  // The transport items say what the player's transport commands say (the buttons show it too).
+  const PlayerSnapshot& s = w_.Player.Snapshot();
+  w_.ItemPlay->setEnabled(s.canPlay);
+  w_.ItemPause->setEnabled(s.canPause);
+  w_.ItemStop->setEnabled(s.canStop);
+  w_.ItemPrev->setEnabled(s.canPrev);
+  w_.ItemNext->setEnabled(s.canNext);
 }
 
 }  // namespace quillet

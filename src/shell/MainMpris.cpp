@@ -1,7 +1,6 @@
 #include "shell/MainMpris.h"
 
 #include <QFileInfo>
-#include <QItemSelectionModel>
 #include <QUrl>
 #include <cmath>
 
@@ -10,23 +9,21 @@
 #include "platform/Mpris.h"
 #include "player/PlaySession.h"
 #include "player/PlaybackRules.h"
-#include "shell/TfrmMain.h"
 
 namespace quillet {
 
 namespace {
 
-constexpr double kVolumeSteps = 65535.0;
-
-// What the desktop asks, done with the window's own commands: a command whose button (or menu
-// item) is off at the moment does nothing, as a click on it would.
-class WindowControls final : public MediaControls {
+// What the desktop asks, done with the player's own commands: a command the player would refuse
+// at the moment (its button or menu item is off) does nothing.
+class PlayerControls final : public MediaControls {
  public:
-  explicit WindowControls(TfrmMain& w) : w_(w) {}
+  PlayerControls(PlaySession& p, ProgramWindow& window) : p_(p), window_(window) {}
 
   Now Current() override {
+    const PlayerSnapshot& s = p_.Snapshot();
     Now n;
-    switch (w_.State.PlayerState) {
+    switch (s.state) {
       case psPlaying:
         n.status = Status::Playing;
         break;
@@ -38,7 +35,7 @@ class WindowControls final : public MediaControls {
         n.status = Status::Stopped;
         break;
     }
-    switch (w_.State.PlayMode) {
+    switch (s.mode) {
       case pmLoopSingle:
         n.loop = Loop::Track;
         break;
@@ -50,84 +47,62 @@ class WindowControls final : public MediaControls {
         n.loop = Loop::None;
         break;
     }
-    n.volume = w_.Session.OutputVolume() / kVolumeSteps;
-    // The buttons, except that a track that plays can still be played and one that is paused
-    // can still be paused (both commands then leave it as it is): to the desktop these say
-    // whether there is a track to play or pause, whatever it does at the moment.
-    n.canPlay = w_.btnPlay->isEnabled() || w_.State.PlayerState == psPlaying;
-    n.canPause = w_.btnPause->isEnabled() || w_.State.PlayerState == psPaused;
-    n.canGoNext = w_.btnNext->isEnabled();
-    n.canGoPrevious = w_.btnPrev->isEnabled();
-    n.canSeek = w_.State.CurrentStream != 0;
-    if (const PlaySession::Track* t = w_.Session.PlayingTrack()) {
+    n.volume = VolumeFraction(p_.OutputVolume());
+    // The transport commands, except that a track that plays can still be played and one that
+    // is paused can still be paused (both commands then leave it as it is): to the desktop these
+    // say whether there is a track to play or pause, whatever it does at the moment.
+    n.canPlay = s.canPlay || s.state == psPlaying;
+    n.canPause = s.canPause || s.state == psPaused;
+    n.canGoNext = s.canNext;
+    n.canGoPrevious = s.canPrev;
+    n.canSeek = s.stream != 0;
+    if (s.track) {
+      const PlayingTrack& t = *s.track;
       // Stream handles are never reused, so each start of a track has an id of its own.
-      n.track.id = QStringLiteral("/io/github/quillet/Quillet/track/%1").arg(t->stream);
-      if (const std::optional<double> length = w_.Session.LengthSeconds()) {
-        n.track.lengthUs = std::llround(*length * 1e6);
-      }
-      const QString path = PathText(t->path);
+      n.track.id = QStringLiteral("/io/github/quillet/Quillet/track/%1").arg(t.stream);
+      if (s.length) n.track.lengthUs = std::llround(*s.length * 1e6);
+      const QString path = PathText(t.path);
       if (!path.isEmpty()) {
         n.track.url = QString::fromLatin1(
             QUrl::fromLocalFile(QFileInfo(path).absoluteFilePath()).toEncoded());
       }
       // As the playlist shows them; the padding of tag fields is not part of the text.
-      n.track.title = DisplayTagText(t->name).trimmed();
-      n.track.artist = DisplayTagText(t->artist).trimmed();
-      n.track.album = DisplayTagText(t->album).trimmed();
+      n.track.title = DisplayTagText(t.name).trimmed();
+      n.track.artist = DisplayTagText(t.artist).trimmed();
+      n.track.album = DisplayTagText(t.album).trimmed();
     }
     return n;
   }
 
-  std::int64_t PositionUs() override { return std::llround(w_.Session.PositionSeconds() * 1e6); }
+  std::int64_t PositionUs() override { return std::llround(p_.PositionSeconds() * 1e6); }
 
-  void Play() override {
-    if (Ready() && w_.btnPlay->isEnabled()) w_.btnPlayClick();
-  }
-  void Pause() override {
-    if (Ready() && w_.btnPause->isEnabled()) w_.btnPauseClick();
-  }
-  void Stop() override {
-    if (Ready() && w_.btnStop->isEnabled()) w_.btnStopClick();
-  }
-  void Next() override {
-    if (Ready() && w_.btnNext->isEnabled()) w_.btnNextClick();
-  }
-  void Previous() override {
-    if (Ready() && w_.btnPrev->isEnabled()) w_.btnPrevClick();
-  }
-
-  void SeekTo(std::int64_t us) override {
-    // While the user holds the seek bar, its release decides where the track goes on.
-    if (!Ready() || w_.State.PlayerState == psSeeking) return;
-    w_.Session.SeekTo(static_cast<double>(us) / 1e6);
-  }
+  void Play() override { p_.Play(); }
+  void Pause() override { p_.Pause(); }
+  void Stop() override { p_.Stop(); }
+  void Next() override { p_.Next(); }
+  void Previous() override { p_.Previous(); }
+  void SeekTo(std::int64_t us) override { p_.SeekTo(static_cast<double>(us) / 1e6); }
 
   void SetVolume(double volume) override {
-    if (!Ready()) return;
-    // The volume bar follows on the next tick, as it follows any change of the output volume.
-    w_.Session.SetVolumeFromBar(static_cast<int>(std::lround(volume * kVolumeSteps)));
+    // The volume bar follows, as it follows any change of the output volume.
+    p_.SetVolume(VolumePosition(volume));
   }
 
   // As the context menu's mode items: only those the menu would offer now, and an item that
   // carries its mark switches its mode off when chosen (which stops playback).
   void SetLoop(Loop loop) override {
-    if (!Ready()) return;
-    const MenuStates m =
-        PopupMenuStates(w_.RowCount(), !w_.SelectedRows().empty(), w_.State.CurrentStream);
-    const bool list = w_.ItemLoopLst->isChecked();
-    const bool selection = w_.ItemLoopSel->isChecked();
-    const bool single = w_.ItemLoopSingle->isChecked();
+    const TPlayMode mode = p_.Snapshot().mode;
     switch (loop) {
       case Loop::Track:
-        if (!single && m.loopSingle) w_.ItemLoopSingleClick();
+        if (mode != pmLoopSingle) p_.SwitchLoopSingle();
         break;
       case Loop::Playlist:
-        if (!list && !selection && m.loopLst) w_.ItemLoopLstClick();
+        if (mode != pmLoopLst && mode != pmLoopSel) p_.SwitchLoopList();
         break;
       case Loop::None:
-        if (list && m.loopLst) w_.ItemLoopLstClick();
-        if (selection && m.loopSel) w_.ItemLoopSelClick();
-        if (single && m.loopSingle) w_.ItemLoopSingleClick();
+        if (mode == pmLoopLst) p_.SwitchLoopList();
+        if (mode == pmLoopSel) p_.SwitchLoopSelection();
+        if (mode == pmLoopSingle) p_.SwitchLoopSingle();
         break;
     }
   }
@@ -135,45 +110,47 @@ class WindowControls final : public MediaControls {
   // As dropping the file on the window and double-clicking its new row.
   void OpenFile(const std::string& path) override {
     if (!Ready()) return;
-    const int before = w_.RowCount();
-    w_.WMDropFiles({path});
-    if (w_.RowCount() <= before) return;
-    w_.ListViewLst->selectionModel()->setCurrentIndex(
-        w_.ListModel->index(w_.RowCount() - 1, 0),
-        QItemSelectionModel::ClearAndSelect | QItemSelectionModel::Rows);
-    w_.ListViewLstDblClick();
+    TrackList& list = p_.List();
+    const int before = list.Count();
+    list.Append(list.Probe(path));
+    if (list.Count() > before) p_.PlayRow(list.Count() - 1);
   }
 
   void Raise() override {
-    if (Ready()) w_.ShowProgram();
+    if (Ready()) window_.ShowProgram();
   }
   void Quit() override {
-    if (Ready()) w_.btnExitAppClick();
+    if (Ready()) window_.Exit();
   }
 
  private:
-  // Before the creation step has finished and after exit, nothing acts.
-  bool Ready() const { return w_.State.Ready; }
+  // Before start-up has finished and after exit, nothing acts.
+  bool Ready() const { return p_.Snapshot().ready; }
 
-  TfrmMain& w_;
+  PlaySession& p_;
+  ProgramWindow& window_;
 };
 
 }  // namespace
 
-MainMpris::MainMpris(TfrmMain& main, std::unique_ptr<MediaControls> controls,
+MainMpris::MainMpris(PlaySession& player, std::unique_ptr<MediaControls> controls,
                      std::unique_ptr<MprisService> service)
-    : main_(main), controls_(std::move(controls)), service_(std::move(service)) {
-  main_.AfterTick = [s = service_.get()] { s->Announce(); };
+    : player_(player), controls_(std::move(controls)), service_(std::move(service)) {
+  // Announced once a tick has brought the transport commands in line with what a command did, so
+  // that one change on the desktop's side is one announcement.
+  listening_ = player_.Subscribe([s = service_.get()](unsigned changes) {
+    if (changes & kTicked) s->Announce();
+  });
 }
 
-MainMpris::~MainMpris() { main_.AfterTick = nullptr; }
+MainMpris::~MainMpris() { player_.Unsubscribe(listening_); }
 
-std::unique_ptr<MainMpris> MainMpris::Start(TfrmMain& main) {
-  auto controls = std::make_unique<WindowControls>(main);
+std::unique_ptr<MainMpris> MainMpris::Start(PlaySession& player, ProgramWindow& window) {
+  auto controls = std::make_unique<PlayerControls>(player, window);
   std::unique_ptr<MprisService> service =
       MprisService::Start(*controls, QString::fromLatin1(kAppId));
   if (!service) return nullptr;
-  return std::unique_ptr<MainMpris>(new MainMpris(main, std::move(controls), std::move(service)));
+  return std::unique_ptr<MainMpris>(new MainMpris(player, std::move(controls), std::move(service)));
 }
 
 const QString& MainMpris::BusName() const { return service_->BusName(); }

@@ -1,5 +1,6 @@
-// The main window offered to the desktop's media controls (MPRIS 2 on the session bus): their
-// commands are the window's own commands, and what they are shown follows the refresh tick.
+// The player offered to the desktop's media controls (MPRIS 2 on the session bus): their
+// commands are the player's own commands, and what they are shown follows the player's snapshot,
+// announced after the refresh tick.
 #pragma once
 
 #include <QString>
@@ -9,13 +10,22 @@ namespace quillet {
 
 class MediaControls;
 class MprisService;
-class TfrmMain;
+class PlaySession;
+
+// What the media controls may ask of the program's window: to come to the front, and to end
+// the program as its exit command does.
+class ProgramWindow {
+ public:
+  virtual ~ProgramWindow() = default;
+  virtual void ShowProgram() = 0;
+  virtual void Exit() = 0;
+};
 
 class MainMpris {
  public:
-  // Puts the window's controls on the session bus and announces their changes after every
-  // refresh tick. Null when there is no session bus. Must end before the window does.
-  static std::unique_ptr<MainMpris> Start(TfrmMain& main);
+  // Puts the player's controls on the session bus. Null when there is no session bus. Must end
+  // before the player and the window do.
+  static std::unique_ptr<MainMpris> Start(PlaySession& player, ProgramWindow& window);
   ~MainMpris();
   MainMpris(const MainMpris&) = delete;
   MainMpris& operator=(const MainMpris&) = delete;
@@ -24,12 +34,13 @@ class MainMpris {
   const QString& BusName() const;
 
  private:
-  MainMpris(TfrmMain& main, std::unique_ptr<MediaControls> controls,
+  MainMpris(PlaySession& player, std::unique_ptr<MediaControls> controls,
             std::unique_ptr<MprisService> service);
 
-  TfrmMain& main_;
+  PlaySession& player_;
   std::unique_ptr<MediaControls> controls_;
   std::unique_ptr<MprisService> service_;
+  int listening_ = 0;
 };
 
 }  // namespace quillet

@@ -20,10 +20,15 @@ const std::array<PlaylistModel::Column, PlaylistModel::kColumns>& PlaylistModel:
   return kColumnSet;
 }
 
-PlaylistModel::PlaylistModel(QObject* parent) : QAbstractTableModel(parent) {}
+PlaylistModel::PlaylistModel(TrackList& list, QObject* parent)
+    : QAbstractTableModel(parent), list_(list) {
+  list_.Watch(this);
+}
+
+PlaylistModel::~PlaylistModel() { list_.Unwatch(this); }
 
 int PlaylistModel::rowCount(const QModelIndex& parent) const {
-  return parent.isValid() ? 0 : Count();
+  return parent.isValid() ? 0 : list_.Count();
 }
 
 int PlaylistModel::columnCount(const QModelIndex& parent) const {
@@ -46,12 +51,12 @@ const std::string& PlaylistModel::Field(const PlaylistRow& row, int column) {
 }
 
 QVariant PlaylistModel::data(const QModelIndex& index, int role) const {
-  if (!index.isValid() || index.row() >= Count() || index.column() >= kColumns) return {};
+  if (!index.isValid() || index.row() >= list_.Count() || index.column() >= kColumns) return {};
   switch (role) {
     case Qt::DisplayRole:
     case Qt::ToolTipRole:
     case Qt::AccessibleTextRole:
-      return DisplayTagText(Field(Row(index.row()), index.column()));
+      return DisplayTagText(Field(list_.Row(index.row()), index.column()));
     case Qt::TextAlignmentRole:
       return QVariant::fromValue(Columns()[static_cast<std::size_t>(index.column())].alignment);
     default:
@@ -70,48 +75,6 @@ QVariant PlaylistModel::headerData(int section, Qt::Orientation orientation, int
 Qt::ItemFlags PlaylistModel::flags(const QModelIndex& index) const {
   if (!index.isValid()) return Qt::NoItemFlags;
   return Qt::ItemIsEnabled | Qt::ItemIsSelectable | Qt::ItemNeverHasChildren;
-}
-
-void PlaylistModel::Append(PlaylistRow row) {
-  beginInsertRows(QModelIndex(), Count(), Count());
-  rows_.push_back(std::move(row));
-  endInsertRows();
-}
-
-void PlaylistModel::Append(std::vector<PlaylistRow> rows) {
-  if (rows.empty()) return;
-  beginInsertRows(QModelIndex(), Count(), Count() + static_cast<int>(rows.size()) - 1);
-  rows_.insert(rows_.end(), std::make_move_iterator(rows.begin()),
-               std::make_move_iterator(rows.end()));
-  endInsertRows();
-}
-
-void PlaylistModel::RemoveRows(std::vector<int> rows) {
-  std::sort(rows.begin(), rows.end());
-  rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
-  rows.erase(std::remove_if(rows.begin(), rows.end(), [&](int r) { return r < 0 || r >= Count(); }),
-             rows.end());
-  // From the bottom up, one contiguous run at a time, so the indices above stay valid.
-  auto it = rows.rbegin();
-  while (it != rows.rend()) {
-    const int last = *it;
-    int first = last;
-    ++it;
-    while (it != rows.rend() && *it == first - 1) {
-      first = *it;
-      ++it;
-    }
-    beginRemoveRows(QModelIndex(), first, last);
-    rows_.erase(rows_.begin() + first, rows_.begin() + last + 1);
-    endRemoveRows();
-  }
-}
-
-void PlaylistModel::Clear() {
-  if (rows_.empty()) return;
-  beginResetModel();
-  rows_.clear();
-  endResetModel();
 }
 
 TListView::TListView(QWidget* parent) : QTreeView(parent) {

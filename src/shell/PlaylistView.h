@@ -1,5 +1,5 @@
-// The playlist: rows of five byte texts (name, singer, album, length, path) shown in a report
-// view. The model keeps the bytes as they came; the view decodes only what it draws.
+// The playlist shown in a report view: a Qt model over the player's track list, whose rows of
+// five byte texts (name, singer, album, length, path) it decodes only as it draws them.
 #pragma once
 
 #include <QAbstractTableModel>
@@ -7,11 +7,11 @@
 #include <array>
 #include <vector>
 
-#include "playlist/Playlist.h"
+#include "player/TrackList.h"
 
 namespace quillet {
 
-class PlaylistModel : public QAbstractTableModel {
+class PlaylistModel : public QAbstractTableModel, private TrackList::Watcher {
   Q_OBJECT
 
  public:
@@ -23,7 +23,9 @@ class PlaylistModel : public QAbstractTableModel {
   };
   static const std::array<Column, kColumns>& Columns();
 
-  explicit PlaylistModel(QObject* parent = nullptr);
+  // `list` must outlive the model.
+  explicit PlaylistModel(TrackList& list, QObject* parent = nullptr);
+  ~PlaylistModel() override;
 
   int rowCount(const QModelIndex& parent = QModelIndex()) const override;
   int columnCount(const QModelIndex& parent = QModelIndex()) const override;
@@ -31,20 +33,18 @@ class PlaylistModel : public QAbstractTableModel {
   QVariant headerData(int section, Qt::Orientation orientation, int role) const override;
   Qt::ItemFlags flags(const QModelIndex& index) const override;
 
-  const std::vector<PlaylistRow>& Rows() const { return rows_; }
-  const PlaylistRow& Row(int row) const { return rows_.at(static_cast<std::size_t>(row)); }
-  int Count() const { return static_cast<int>(rows_.size()); }
   // The row's text of one column, as bytes.
   static const std::string& Field(const PlaylistRow& row, int column);
 
-  void Append(PlaylistRow row);
-  void Append(std::vector<PlaylistRow> rows);
-  // Removes the given rows (any order, duplicates allowed); the rest keep their order.
-  void RemoveRows(std::vector<int> rows);
-  void Clear();
-
  private:
-  std::vector<PlaylistRow> rows_;
+  void BeforeInsert(int first, int last) override { beginInsertRows({}, first, last); }
+  void AfterInsert() override { endInsertRows(); }
+  void BeforeRemove(int first, int last) override { beginRemoveRows({}, first, last); }
+  void AfterRemove() override { endRemoveRows(); }
+  void BeforeReset() override { beginResetModel(); }
+  void AfterReset() override { endResetModel(); }
+
+  TrackList& list_;
 };
 
 // The report view: whole-row, several rows at once, no editing, selection shown without focus,

@@ -12,12 +12,11 @@
 
 namespace quillet {
 
-TfrmLyric::TfrmLyric(PlayerShared& state, PlaySession& session, Dialogs& dialogs,
-                     QWidget& mainWindow)
+TfrmLyric::TfrmLyric(PlaySession& player, Dialogs& dialogs, QWidget& mainWindow)
     : QWidget(&mainWindow, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                                Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
-      State(state),
-      Session(session),
+      State(player.Shared),
+      Player(player),
       Dlg(dialogs),
       Main(mainWindow) {
   setObjectName(QStringLiteral("frmLyric"));
@@ -105,10 +104,16 @@ TfrmLyric::TfrmLyric(PlayerShared& state, PlaySession& session, Dialogs& dialogs
   ConnectCheckItem(ItemBottom, this, [this] { ItemBottomClick(); });
   connect(ItemClose, &QAction::triggered, this, [this] { btnCloseClick(); });
   connect(frmLyricTimer, &QTimer::timeout, this, [this] { frmLyricTimerTimer(); });
+  // "继续播放" can be pressed while the track is paused.
+  listening_ = Player.Subscribe([this](unsigned changes) {
+    if (changes & kChangedState) btnTagPlay->setEnabled(Player.Snapshot().state == psPaused);
+  });
 
   SetClientSize(kClientWidth, kClientHeight);
   FormCreate();
 }
+
+TfrmLyric::~TfrmLyric() { Player.Unsubscribe(listening_); }
 
 QAction* TfrmLyric::MenuItem(const char* name, const char* caption) {
   return AddMenuItem(PMLyric, name, caption);

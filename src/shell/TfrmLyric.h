@@ -30,10 +30,11 @@ class TfrmLyric : public QWidget {
   static constexpr int kTimerInterval = 150;
 
   // `mainWindow` is the window the editor docks to and belongs to.
-  TfrmLyric(PlayerShared& state, PlaySession& session, Dialogs& dialogs, QWidget& mainWindow);
+  TfrmLyric(PlaySession& player, Dialogs& dialogs, QWidget& mainWindow);
+  ~TfrmLyric() override;
 
   PlayerShared& State;
-  PlaySession& Session;
+  PlaySession& Player;
   Dialogs& Dlg;
   QWidget& Main;
   // What closing the editor with its button does to the main window (centres it, repaints its
@@ -102,6 +103,8 @@ class TfrmLyric : public QWidget {
   QAction* MenuItem(const char* name, const char* caption);
   QAction* MenuSeparator(const char* name);
   void LayOut();
+
+  int listening_ = 0;
 };
 
 }  // namespace quillet

@@ -18,13 +18,19 @@
 #include "common/DisplayText.h"
 #include "playlist/Settings.h"
 #include "shell/Look.h"
-#include "shell/TfrmAbout.h"
+#include "shell/MainFiles.h"
+#include "shell/MainList.h"
+#include "shell/MainModes.h"
+#include "shell/MainTransport.h"
+#include "shell/MainTray.h"
 
 namespace quillet {
 
 namespace {
 
 constexpr int kButtonTop = 16;
+constexpr int kClientWidth = 584;
+constexpr int kClientHeight = 298;
 
 QPushButton* MakeButton(QWidget* parent, const char* name, const char* caption, int x,
                         const QIcon& glyph = QIcon()) {
@@ -46,28 +52,18 @@ QGroupBox* MakeGroupBox(QWidget* parent, const char* name, const char* caption, 
                         int height) {
   auto* g = new TGroupBox(QString::fromUtf8(caption), parent);
   g->setObjectName(QLatin1String(name));
-  g->setGeometry(0, top, TfrmMain::kClientWidth, height);
+  g->setGeometry(0, top, kClientWidth, height);
   return g;
 }
 
 }  // namespace
 
-TfrmMain::TfrmMain(PlayerShared& state, PlaySession& session, Dialogs& dialogs, QWidget* parent)
+TfrmMain::TfrmMain(PlaySession& player, Dialogs& dialogs, QWidget* parent)
     : QWidget(parent, Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
                           Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                           Qt::WindowCloseButtonHint),
-      State(state),
-      Session(session),
-      Dlg(dialogs),
-      BackEndCheck([&session](std::string* why) { return session.BackEndOk(why); }),
-      EndProcess([] {
-        std::fflush(nullptr);
-        std::_Exit(EXIT_FAILURE);
-      }),
-      LyricLines(session.LyricLines),
-      SelPaths(session.SelPaths),
-      LstIndex(session.LstIndex),
-      SelIndex(session.SelIndex) {
+      Player(player),
+      Dlg(dialogs) {
   setObjectName(QStringLiteral("frmMain"));
   setWindowTitle(QStringLiteral("Quillet"));
   setWindowIcon(ApplicationIcon());
@@ -91,8 +87,6 @@ TfrmMain::TfrmMain(PlayerShared& state, PlaySession& session, Dialogs& dialogs, 
   ShowTimer->setObjectName(QStringLiteral("ShowTimer"));
   ShowTimer->setInterval(kShowTimerInterval);
 
-  ODAddFile.multiple = true;
-
   AppTrayIcon = new TRzTrayIcon(this);
   AppTrayIcon->setObjectName(QStringLiteral("AppTrayIcon"));
   AppTrayIcon->SetIcon(ApplicationIcon());
@@ -100,14 +94,26 @@ TfrmMain::TfrmMain(PlayerShared& state, PlaySession& session, Dialogs& dialogs, 
   AppTrayIcon->RestoreOn = ticNone;
   AppTrayIcon->HideOnMinimize = false;
 
+  List = new MainList(*this);
+  Transport = new MainTransport(*this);
+  Modes = new MainModes(*this);
+  Files = new MainFiles(*this);
+  Tray = new MainTray(*this);
   Wire();
-  WireTray();
   // Armed from creation; ticks do nothing until the creation step has set the state up.
   ShowTimer->start();
   AppTrayIcon->SetEnabled(true);
 }
 
-TfrmMain::~TfrmMain() { ShowTimer->stop(); }
+TfrmMain::~TfrmMain() {
+  ShowTimer->stop();
+  // The seams stop watching the player while the window they show is still whole.
+  delete Tray;
+  delete Files;
+  delete Modes;
+  delete Transport;
+  delete List;
+}
 
 void TfrmMain::BuildCommandStrip() {
   GroupBoxAppContrls = new TfcGroupBox(QString::fromUtf8("=·=Quillet=·="), this);
@@ -127,7 +133,7 @@ void TfrmMain::BuildCommandStrip() {
 }
 
 void TfrmMain::BuildLyricStrip() {
-  PanelLyric = new QLabel(QString::fromUtf8(kLyricPlaceholder), this);
+  PanelLyric = new QLabel(QString::fromUtf8(PlaySession::kLyricPlaceholder), this);
   PanelLyric->setObjectName(QStringLiteral("PanelLyric"));
   PanelLyric->setGeometry(0, 40, kClientWidth, 15);
   PanelLyric->setTextFormat(Qt::PlainText);
@@ -139,7 +145,7 @@ void TfrmMain::BuildLyricStrip() {
 
 void TfrmMain::BuildPlaylist() {
   GBList = MakeGroupBox(this, "GBList", "=·=播放列表=·=", 55, 168);
-  ListModel = new PlaylistModel(this);
+  ListModel = new PlaylistModel(Player.List(), this);
   ListModel->setObjectName(QStringLiteral("ListModel"));
   ListViewLst = new TListView(GBList);
   ListViewLst->setObjectName(QStringLiteral("ListViewLst"));
@@ -232,105 +238,51 @@ void TfrmMain::BuildTabOrder() {
 }
 
 void TfrmMain::Wire() {
-  connect(btnHideApp, &QPushButton::clicked, this, [this] { btnHideAppClick(); });
-  connect(btnAddLst, &QPushButton::clicked, this, [this] { btnAddLstClick(); });
-  connect(btnDelLst, &QPushButton::clicked, this, [this] { btnDelLstClick(); });
-  connect(btnEditLyric, &QPushButton::clicked, this, [this] { btnEditLyricClick(); });
-  connect(btnConfigure, &QPushButton::clicked, this, [this] { btnConfigureClick(); });
-  connect(btnAboutApp, &QPushButton::clicked, this, [this] { btnAboutAppClick(); });
-  connect(btnExitApp, &QPushButton::clicked, this, [this] { btnExitAppClick(); });
+  connect(btnHideApp, &QPushButton::clicked, Tray, [this] { Tray->btnHideAppClick(); });
+  connect(btnAddLst, &QPushButton::clicked, List, [this] { List->btnAddLstClick(); });
+  connect(btnDelLst, &QPushButton::clicked, List, [this] { List->btnDelLstClick(); });
+  connect(btnEditLyric, &QPushButton::clicked, Files, [this] { Files->btnEditLyricClick(); });
+  connect(btnConfigure, &QPushButton::clicked, Files, [this] { Files->btnConfigureClick(); });
+  connect(btnAboutApp, &QPushButton::clicked, Files, [this] { Files->btnAboutAppClick(); });
+  connect(btnExitApp, &QPushButton::clicked, Tray, [this] { Tray->btnExitAppClick(); });
 
-  connect(btnPrev, &QPushButton::clicked, this, [this] { btnPrevClick(); });
-  connect(btnPlay, &QPushButton::clicked, this, [this] { btnPlayClick(); });
-  connect(btnPause, &QPushButton::clicked, this, [this] { btnPauseClick(); });
-  connect(btnStop, &QPushButton::clicked, this, [this] { btnStopClick(); });
-  connect(btnNext, &QPushButton::clicked, this, [this] { btnNextClick(); });
+  MainTransport* t = Transport;
+  connect(btnPrev, &QPushButton::clicked, t, [t] { t->btnPrevClick(); });
+  connect(btnPlay, &QPushButton::clicked, t, [t] { t->btnPlayClick(); });
+  connect(btnPause, &QPushButton::clicked, t, [t] { t->btnPauseClick(); });
+  connect(btnStop, &QPushButton::clicked, t, [t] { t->btnStopClick(); });
+  connect(btnNext, &QPushButton::clicked, t, [t] { t->btnNextClick(); });
+  connect(tbPlayProgress, &TsTrackBar::OnEnter, t, [t] { t->tbPlayProgressEnter(); });
+  connect(tbPlayProgress, &TsTrackBar::OnMouseDown, t, [t] { t->tbPlayProgressMouseDown(); });
+  connect(tbPlayProgress, &TsTrackBar::OnChange, t, [t] { t->tbPlayProgressChange(); });
+  connect(tbPlayProgress, &TsTrackBar::OnMouseUp, t, [t] { t->tbPlayProgressMouseUp(); });
+  connect(tbSetVolume, &TsTrackBar::OnEnter, t, [t] { t->tbSetVolumeEnter(); });
+  connect(tbSetVolume, &TsTrackBar::OnUserChange, t, [t] { t->tbSetVolumeUserChange(); });
+  connect(ShowTimer, &QTimer::timeout, t, [t] { t->ShowTimerTimer(); });
 
-  connect(tbPlayProgress, &TsTrackBar::OnEnter, this, [this] { tbPlayProgressEnter(); });
-  connect(tbPlayProgress, &TsTrackBar::OnMouseDown, this,
-          [this](Qt::MouseButton b, Qt::KeyboardModifiers s, int x, int y) {
-            tbPlayProgressMouseDown(b, s, x, y);
-          });
-  connect(tbPlayProgress, &TsTrackBar::OnChange, this, [this] { tbPlayProgressChange(); });
-  connect(tbPlayProgress, &TsTrackBar::OnMouseUp, this,
-          [this](Qt::MouseButton b, Qt::KeyboardModifiers s, int x, int y) {
-            tbPlayProgressMouseUp(b, s, x, y);
-          });
-  connect(tbSetVolume, &TsTrackBar::OnEnter, this, [this] { tbSetVolumeEnter(); });
-  connect(tbSetVolume, &TsTrackBar::OnUserChange, this, [this] { tbSetVolumeUserChange(); });
-
-  connect(ListViewLst, &TListView::OnClick, this, [this] { ListViewLstClick(); });
-  connect(ListViewLst, &TListView::OnDblClick, this, [this] { ListViewLstDblClick(); });
-  connect(ListViewLst->selectionModel(), &QItemSelectionModel::selectionChanged, this,
-          [this](const QItemSelection& selected, const QItemSelection& deselected) {
-            auto rowsOf = [](const QItemSelection& s) {
-              std::vector<int> rows;
-              for (const QItemSelectionRange& r : s) {
-                for (int row = r.top(); row <= r.bottom(); ++row) rows.push_back(row);
-              }
-              std::sort(rows.begin(), rows.end());
-              rows.erase(std::unique(rows.begin(), rows.end()), rows.end());
-              return rows;
-            };
-            // The view goes to the row that became selected (the focused one, when a range
-            // did), never back to one that lost the selection in the same change: that would
-            // move the list away from the row just clicked or moved to.
-            const std::vector<int> on = rowsOf(selected);
-            const std::vector<int> off = rowsOf(deselected);
-            if (!on.empty()) {
-              const int focused = FocusedRow();
-              ListViewLstSelectItem(
-                  std::binary_search(on.begin(), on.end(), focused) ? focused : on.front(), true);
-            } else if (off.size() == 1) {
-              ListViewLstSelectItem(off.front(), false);
-            } else if (off.size() > 1) {
-              ListViewLstSelectItem(-1, false);
-            }
-          });
+  connect(ListViewLst, &TListView::OnClick, List, [this] { List->ListViewLstClick(); });
+  connect(ListViewLst, &TListView::OnDblClick, List, [this] { List->ListViewLstDblClick(); });
   connect(ListViewLst, &QWidget::customContextMenuRequested, this, [this](const QPoint& pos) {
     PopupContextMenu(ListViewLst->viewport()->mapToGlobal(pos));
   });
 
-  connect(PopupMenuContrls, &QMenu::aboutToShow, this, [this] { PopupMenuContrlsPopup(); });
-  connect(ItemAddLst, &QAction::triggered, this, [this] { btnAddLstClick(); });
-  connect(ItemDelLst, &QAction::triggered, this, [this] { btnDelLstClick(); });
-  connect(ItemSaveLst, &QAction::triggered, this, [this] { ItemSaveLstClick(); });
-  connect(ItemClearLst, &QAction::triggered, this, [this] { ItemClearLstClick(); });
-  connect(ItemLoadLst, &QAction::triggered, this, [this] { ItemLoadLstClick(); });
-  connect(ItemPause, &QAction::triggered, this, [this] { btnPauseClick(); });
-  connect(ItemPlay, &QAction::triggered, this, [this] { btnPlayClick(); });
-  connect(ItemStop, &QAction::triggered, this, [this] { btnStopClick(); });
-  connect(ItemPrev, &QAction::triggered, this, [this] { btnPrevClick(); });
-  connect(ItemNext, &QAction::triggered, this, [this] { btnNextClick(); });
-  connect(ItemHide, &QAction::triggered, this, [this] { AppTrayIconLButtonDblClick(); });
-  ConnectCheckItem(ItemLoopLst, this, [this] { ItemLoopLstClick(); });
-  ConnectCheckItem(ItemLoopSel, this, [this] { ItemLoopSelClick(); });
-  ConnectCheckItem(ItemLoopSingle, this, [this] { ItemLoopSingleClick(); });
-  connect(ItemAbout, &QAction::triggered, this, [this] { btnAboutAppClick(); });
-  connect(ItemExit, &QAction::triggered, this, [this] { btnExitAppClick(); });
-
-  connect(ShowTimer, &QTimer::timeout, this, [this] { ShowTimerTimer(); });
-  connect(AppTrayIcon, &TRzTrayIcon::OnLButtonDblClick, this,
-          [this] { AppTrayIconLButtonDblClick(); });
-}
-
-int TfrmMain::SelectedRow() const {
-  const std::vector<int> rows = SelectedRows();
-  return rows.empty() ? -1 : rows.front();
-}
-
-std::vector<int> TfrmMain::SelectedRows() const {
-  std::vector<int> rows;
-  for (const QModelIndex& index : ListViewLst->selectionModel()->selectedRows()) {
-    rows.push_back(index.row());
-  }
-  std::sort(rows.begin(), rows.end());
-  return rows;
-}
-
-int TfrmMain::FocusedRow() const {
-  const QModelIndex current = ListViewLst->selectionModel()->currentIndex();
-  return current.isValid() ? current.row() : -1;
+  connect(PopupMenuContrls, &QMenu::aboutToShow, Modes, [this] { Modes->PopupMenuContrlsPopup(); });
+  connect(ItemAddLst, &QAction::triggered, List, [this] { List->btnAddLstClick(); });
+  connect(ItemDelLst, &QAction::triggered, List, [this] { List->btnDelLstClick(); });
+  connect(ItemSaveLst, &QAction::triggered, Files, [this] { Files->ItemSaveLstClick(); });
+  connect(ItemClearLst, &QAction::triggered, List, [this] { List->ItemClearLstClick(); });
+  connect(ItemLoadLst, &QAction::triggered, Files, [this] { Files->ItemLoadLstClick(); });
+  connect(ItemPause, &QAction::triggered, t, [t] { t->btnPauseClick(); });
+  connect(ItemPlay, &QAction::triggered, t, [t] { t->btnPlayClick(); });
+  connect(ItemStop, &QAction::triggered, t, [t] { t->btnStopClick(); });
+  connect(ItemPrev, &QAction::triggered, t, [t] { t->btnPrevClick(); });
+  connect(ItemNext, &QAction::triggered, t, [t] { t->btnNextClick(); });
+  connect(ItemHide, &QAction::triggered, Tray, [this] { Tray->AppTrayIconLButtonDblClick(); });
+  ConnectCheckItem(ItemLoopLst, Modes, [this] { Modes->ItemLoopLstClick(); });
+  ConnectCheckItem(ItemLoopSel, Modes, [this] { Modes->ItemLoopSelClick(); });
+  ConnectCheckItem(ItemLoopSingle, Modes, [this] { Modes->ItemLoopSingleClick(); });
+  connect(ItemAbout, &QAction::triggered, Files, [this] { Files->btnAboutAppClick(); });
+  connect(ItemExit, &QAction::triggered, Tray, [this] { Tray->btnExitAppClick(); });
 }
 
 void TfrmMain::PopupContextMenu(const QPoint& globalPos) {
@@ -345,41 +297,42 @@ void TfrmMain::CentreOnScreen() {
   move(frame.topLeft());
 }
 
-bool TfrmMain::FormCreate() {
+bool TfrmMain::FormCreate(const StartHooks& hooks) {
+  PlayerShared& shared = Player.Shared;
   // 1. Files dropped from the desktop or a file manager are accepted.
   setAcceptDrops(true);
   // 2-3. The version text and the captions that carry it.
-  State.VersionText = kVersionText;
-  setWindowTitle(DisplayText(State.VersionText));
-  QCoreApplication::setApplicationName(DisplayText(State.VersionText));
-  AppTrayIcon->SetHint(State.VersionText);
+  shared.VersionText = kVersionText;
+  setWindowTitle(DisplayText(shared.VersionText));
+  QCoreApplication::setApplicationName(DisplayText(shared.VersionText));
+  AppTrayIcon->SetHint(shared.VersionText);
   // 4. The decoding and output libraries must be the ones the program was built for.
   std::string why;
-  if (!BackEndCheck(&why)) {
+  const bool backEndOk = hooks.backEndCheck ? hooks.backEndCheck(&why) : Player.BackEndOk(&why);
+  if (!backEndOk) {
     if (!why.empty()) std::fprintf(stderr, "quillet: %s\n", why.c_str());
     ShowNotice(Dlg, this, "加载“BASS.DLL”时出现错误！");
-    EndProcess();
+    if (hooks.endProcess) {
+      hooks.endProcess();
+    } else {
+      std::fflush(nullptr);
+      std::_Exit(EXIT_FAILURE);
+    }
     return false;
   }
   // 5. The sound device; without it the program runs on silently.
-  if (const std::optional<int> code = Session.OpenDevice()) {
+  if (const std::optional<int> code = Player.OpenDevice()) {
     ShowAudioError(Dlg, this, "初始化音频错误！", *code);
   }
-  // 6-7. The player state and the main window's own fields.
-  Session.Reset();
+  // 6-7. The player's state and cursors.
+  Player.Reset();
   // 8. The lyric directory from the settings file.
   std::string dir;
   const IoResult io = ReadLyricDir(&dir);
-  State.LyricDir = dir;
-  if (!io.ok) ShowErrorBox(Dlg, this, State.VersionText, io.error);
-  State.Ready = true;
+  shared.LyricDir = dir;
+  if (!io.ok) ShowErrorBox(Dlg, this, shared.VersionText, io.error);
+  Player.MarkReady();
   return true;
-}
-
-void TfrmMain::FormShow() { ListViewLst->viewport()->update(); }
-
-void TfrmMain::btnAboutAppClick() {
-  if (frmAbout != nullptr) frmAbout->ShowModal();
 }
 
 void TfrmMain::showEvent(QShowEvent* event) {
@@ -388,12 +341,12 @@ void TfrmMain::showEvent(QShowEvent* event) {
     CentreOnScreen();
   }
   QWidget::showEvent(event);
-  FormShow();
+  ListViewLst->viewport()->update();
 }
 
 void TfrmMain::closeEvent(QCloseEvent* event) {
   bool canClose = true;
-  FormCloseQuery(canClose);
+  Tray->FormCloseQuery(canClose);
   if (canClose) {
     event->accept();
   } else {
@@ -444,7 +397,7 @@ void TfrmMain::dropEvent(QDropEvent* event) {
     return;
   }
   event->acceptProposedAction();
-  WMDropFiles(paths);
+  List->WMDropFiles(paths);
 }
 
 }  // namespace quillet

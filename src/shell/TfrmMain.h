@@ -1,25 +1,20 @@
 // The main window: the command strip, the lyric strip, the playlist, the seek bar and the
 // transport row with the volume bar; the context menu shared with the tray icon, the refresh
-// timer, the file dialogs' settings and the tray icon.
-//
-// Every component is a public member under its own name, and every event handler a public method
-// named after its component and event, so the playback, play-mode, lyric and tray code (in
-// MainPlayback.cpp, MainModes.cpp, MainLyric.cpp, MainTray.cpp) and the tests reach them all.
+// timer and the tray icon. It is the form only: every component is a public member under its own
+// name, and the event handlers live in the window's seams, each a part of its own (the list, the
+// transport, the modes, the files and dialogs, the tray), which read the player and call it.
 #pragma once
 
 #include <QAction>
-#include <QIcon>
 #include <QLabel>
 #include <QMenu>
 #include <QPushButton>
 #include <QTimer>
 #include <QWidget>
-#include <cstdint>
 #include <functional>
 #include <string>
 #include <vector>
 
-#include "common/PlayerState.h"
 #include "platform/Dialogs.h"
 #include "player/PlaySession.h"
 #include "shell/PlaylistView.h"
@@ -35,48 +30,49 @@ namespace quillet {
 class TfrmAbout;
 class TfrmLyric;
 class TfrmConfig;
+class MainList;
+class MainTransport;
+class MainModes;
+class MainFiles;
+class MainTray;
 
 // The local files of a drop, each as the locale's bytes, whole (however long), in drop order;
 // a folder without its trailing separator. Links that are not local files are left out.
 std::vector<std::string> DroppedFilePaths(const QMimeData* mime);
 
+// What the start-up step calls to test the back end and to end the process when the test fails;
+// empty members keep the program's own.
+struct StartHooks {
+  std::function<bool(std::string*)> backEndCheck;
+  std::function<void()> endProcess;
+};
+
+// The main window's three companion windows; set right after they are created.
+struct CompanionWindows {
+  TfrmAbout* about = nullptr;
+  TfrmLyric* lyric = nullptr;
+  TfrmConfig* config = nullptr;
+};
+
 class TfrmMain : public QWidget {
   Q_OBJECT
 
  public:
-  static constexpr int kClientWidth = 584;
-  static constexpr int kClientHeight = 298;
   static constexpr int kShowTimerInterval = 150;
-  // The lyric strip's text when no line is shown.
-  static constexpr const char* kLyricPlaceholder = PlaySession::kLyricPlaceholder;
 
-  TfrmMain(PlayerShared& state, PlaySession& session, Dialogs& dialogs, QWidget* parent = nullptr);
+  TfrmMain(PlaySession& player, Dialogs& dialogs, QWidget* parent = nullptr);
   ~TfrmMain() override;
 
-  // ---- Shared state and services -------------------------------------------------------------
-  PlayerShared& State;
-  // The playback layer: every command on the stream goes through it.
-  PlaySession& Session;
+  PlaySession& Player;
   Dialogs& Dlg;
-  // The other three windows; set right after they are created.
-  TfrmAbout* frmAbout = nullptr;
-  TfrmLyric* frmLyric = nullptr;
-  TfrmConfig* frmConfig = nullptr;
+  CompanionWindows Windows;
 
-  // The start-up back-end check and what ends the process when it fails; tests replace them.
-  std::function<bool(std::string*)> BackEndCheck;
-  std::function<void()> EndProcess;
-  // Runs at the end of every refresh tick, once the displays show it: the desktop's media
-  // controls announce their changes from here.
-  std::function<void()> AfterTick;
-  // How long adding many files runs before its progress dialog appears; tests shorten it.
-  int AddProgressDelayMs = kAddProgressDelayMs;
-
-  // ---- Fields (kept by the playback layer, named here as the handlers know them) -------------
-  std::vector<std::string>& LyricLines;  // lines of the playing track's lyric file, raw bytes
-  std::vector<std::string>& SelPaths;    // the loop-selection snapshot of full paths
-  std::int32_t& LstIndex;
-  std::int32_t& SelIndex;
+  // ---- Seams: the handlers, by what they handle -----------------------------------------------
+  MainList* List;
+  MainTransport* Transport;
+  MainModes* Modes;
+  MainFiles* Files;
+  MainTray* Tray;
 
   // ---- Components ------------------------------------------------------------------------------
   TfcGroupBox* GroupBoxAppContrls;
@@ -130,94 +126,12 @@ class TfrmMain : public QWidget {
   QAction* ItemExit;
 
   QTimer* ShowTimer;
-  // The file dialogs' settings; set up just before each use and kept between uses.
-  Dialogs::FileRequest ODAddFile;
-  Dialogs::FileRequest SDLst;
-  Dialogs::FileRequest ODLoadLst;
   TRzTrayIcon* AppTrayIcon;
-  std::vector<QIcon> MenuImgLst;  // add, delete, save, load, about, exit
 
-  // ---- Playlist helpers ----------------------------------------------------------------------
-  int RowCount() const { return ListModel->Count(); }
-  // The first selected row (lowest index), or -1.
-  int SelectedRow() const;
-  // Every selected row, ascending.
-  std::vector<int> SelectedRows() const;
-  // The row with the focus mark, or -1.
-  int FocusedRow() const;
-  // Opens the context menu with its right edge at the global point.
-  void PopupContextMenu(const QPoint& globalPos);
+  // The creation step; false when the back-end test failed and the process was told to end.
+  bool FormCreate(const StartHooks& hooks = {});
   // Puts the window in the middle of the screen it is on.
   void CentreOnScreen();
-
-  // ---- Start, show, close, exit (start-up here; the rest in MainPlayback.cpp) ---------------
-  // The creation step; false when the back-end test failed and the process was told to end.
-  bool FormCreate();
-  void FormShow();
-  void FormCloseQuery(bool& CanClose);
-  void btnExitAppClick();
-
-  // ---- Playback (MainPlayback.cpp) -----------------------------------------------------------
-  void AnnounceTrack(const std::string& path, const std::string& name, const std::string& artist,
-                     const std::string& album);
-  // Shows what the playback layer returned: the lyric strip, the selection, the mode's check
-  // marks, then the boxes.
-  void ShowResult(const Shown& shown);
-  // The check marks of the three mode items: the play mode's only display.
-  void ShowPlayMode();
-  void btnPlayClick();
-  void btnPauseClick();
-  void btnStopClick();
-  void ShowTimerTimer();
-  void tbPlayProgressEnter();
-  void tbPlayProgressMouseDown(Qt::MouseButton Button, Qt::KeyboardModifiers Shift, int X, int Y);
-  void tbPlayProgressChange();
-  void tbPlayProgressMouseUp(Qt::MouseButton Button, Qt::KeyboardModifiers Shift, int X, int Y);
-  void tbSetVolumeEnter();
-  void tbSetVolumeUserChange();
-  void ShowLyric(const std::string& key);
-
-  // ---- Playlist (MainPlayback.cpp) -----------------------------------------------------------
-  void AddTrackRow(const std::string& path);
-  void btnAddLstClick();
-  void WMDropFiles(const std::vector<std::string>& paths);
-  void btnDelLstClick();
-  void ItemClearLstClick();
-  void ListViewLstClick();
-  // row -1: the view changed the selection of many rows at once without naming one.
-  void ListViewLstSelectItem(int row, bool selected);
-  void PopupMenuContrlsPopup();
-
-  // ---- Files named on the command line or handed over by a later start (MainOpen.cpp) ------
-  // Adds the files as rows, in order, as the add command does, then selects the first new row
-  // and starts it as a double-click on it does. Nothing happens before start-up is done or
-  // after exit.
-  void OpenFiles(const std::vector<std::string>& paths);
-
-  // ---- Play modes and playlist files (MainModes.cpp) ----------------------------------------
-  void ListViewLstDblClick();
-  void btnPrevClick();
-  void btnNextClick();
-  void ItemLoopLstClick();
-  void ItemLoopSelClick();
-  void ItemLoopSingleClick();
-  void ItemSaveLstClick();
-  void ItemLoadLstClick();
-  void btnConfigureClick();
-
-  // ---- Windows (About here; lyric editor in MainLyric.cpp; tray in MainTray.cpp) ------------
-  void btnAboutAppClick();
-  void btnEditLyricClick();
-  void btnHideAppClick();
-  void AppTrayIconLButtonDblClick();
-  // The hide sequence (the close query hides with it too) and the show sequence. Without a
-  // notification area hiding minimises the window instead, so the way back stays in the taskbar.
-  void HideProgram();
-  void ShowProgram();
-  // The notification area appeared or went away; a program hidden in it comes back minimised.
-  void AppTrayIconEnabledChanged(bool present);
-  // The desktop session ends: the program ends as the exit command ends it.
-  void AppTrayIconEndSession();
 
  protected:
   void showEvent(QShowEvent* event) override;
@@ -236,12 +150,13 @@ class TfrmMain : public QWidget {
   void BuildMenu();
   void BuildTabOrder();
   void Wire();
+  // Opens the context menu with its right edge at the global point.
+  void PopupContextMenu(const QPoint& globalPos);
   QAction* MenuItem(const char* name, const char* caption);
   QAction* MenuSeparator(const char* name);
-  void WireTray();
 
+  std::vector<QIcon> MenuImgLst;  // add, delete, save, load, about, exit
   bool shownOnce_ = false;
-  bool hiddenToTray_ = false;
 };
 
 }  // namespace quillet

@@ -1,12 +1,10 @@
 #include "shell/VolumeMemory.h"
 
 #include <QGuiApplication>
-#include <algorithm>
 #include <cstdio>
 
 #include "common/VolumeStore.h"
-#include "player/PlaybackRules.h"
-#include "shell/TfrmMain.h"
+#include "player/PlaySession.h"
 
 namespace quillet {
 
@@ -18,31 +16,37 @@ void Report(const IoResult& io) {
 
 }  // namespace
 
-VolumeMemory::VolumeMemory(TfrmMain& main, int restMs) : QObject(&main), main_(main) {
+VolumeMemory::VolumeMemory(PlaySession& player, QObject* parent, int restMs)
+    : QObject(parent), player_(player) {
   setObjectName(QStringLiteral("VolumeMemory"));
   int position = kMaxVolume;
   bool found = false;
   const IoResult io = ReadVolume(&position, &found);
   Report(io);
   if (found) {
-    main_.Session.SetVolumeFromBar(position);
-    main_.tbSetVolume->SetPosition(position);
+    restoring_ = true;
+    player_.SetVolume(position);
+    restoring_ = false;
   }
   rest_.setSingleShot(true);
   rest_.setInterval(restMs);
   connect(&rest_, &QTimer::timeout, this, [this] { Flush(); });
-  // After the main window's own handler, which has set the engine's volume by then.
-  connect(main_.tbSetVolume, &TsTrackBar::OnUserChange, this, [this] { UserChanged(); });
+  listening_ = player_.Subscribe([this](unsigned changes) {
+    if ((changes & kChangedVolume) && !restoring_) UserChanged();
+  });
   if (auto* app = qobject_cast<QGuiApplication*>(QCoreApplication::instance())) {
     connect(app, &QGuiApplication::commitDataRequest, this, [this] { Flush(); });
     connect(app, &QCoreApplication::aboutToQuit, this, [this] { Flush(); });
   }
 }
 
-VolumeMemory::~VolumeMemory() { Flush(); }
+VolumeMemory::~VolumeMemory() {
+  player_.Unsubscribe(listening_);
+  Flush();
+}
 
 void VolumeMemory::UserChanged() {
-  unwritten_ = main_.Session.OutputVolume();
+  unwritten_ = player_.OutputVolume();
   rest_.start();
 }
 

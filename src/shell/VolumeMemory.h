@@ -1,7 +1,8 @@
-// Carries the volume from one run to the next (the file is app/VolumeStore.h's). The last run's
-// volume is set at construction; a move of the volume bar by the user is written once the bar
-// has rested for a moment, and whatever is still unwritten when the session manager asks the
-// program to save its data, when the application is about to quit, or when this object goes.
+// Carries the volume from one run to the next (the file is common/VolumeStore.h's). The last
+// run's volume is set at construction; a volume the user sets (with the volume bar or through the
+// media controls) is written once it has rested for a moment, and whatever is still unwritten
+// when the session manager asks the program to save its data, when the application is about to
+// quit, or when this object goes.
 #pragma once
 
 #include <QObject>
@@ -10,7 +11,7 @@
 
 namespace quillet {
 
-class TfrmMain;
+class PlaySession;
 
 class VolumeMemory : public QObject {
   Q_OBJECT
@@ -18,8 +19,7 @@ class VolumeMemory : public QObject {
  public:
   static constexpr int kRestMs = 1000;
 
-  // A child of the main window, so it goes with it.
-  explicit VolumeMemory(TfrmMain& main, int restMs = kRestMs);
+  VolumeMemory(PlaySession& player, QObject* parent, int restMs = kRestMs);
   ~VolumeMemory() override;
   VolumeMemory(const VolumeMemory&) = delete;
   VolumeMemory& operator=(const VolumeMemory&) = delete;
@@ -30,9 +30,11 @@ class VolumeMemory : public QObject {
  private:
   void UserChanged();
 
-  TfrmMain& main_;
+  PlaySession& player_;
   QTimer rest_;
   std::optional<int> unwritten_;
+  int listening_ = 0;
+  bool restoring_ = false;
 };
 
 }  // namespace quillet

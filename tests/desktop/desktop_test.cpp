@@ -112,7 +112,7 @@ TEST(OneInstance, ALaterStartHandsItsFilesToTheRunningOneWhichAddsAndPlaysThem) 
   TfrmMain& w = rig.main();
   SingleInstance running(QDBusConnection::sessionBus());
   ASSERT_EQ(running.Claim(), SingleInstance::Role::First);
-  ReceiveHandedFiles(running, w);
+  ReceiveHandedFiles(running, HandedFilesReceiver(w));
   Program q;
   MakeDir(q.dir().File("sub"));
   const std::string old = q.dir().File("old.wav"), one = q.dir().File("sub/one.wav"),
@@ -121,7 +121,7 @@ TEST(OneInstance, ALaterStartHandsItsFilesToTheRunningOneWhichAddsAndPlaysThem) 
     WriteSineWave(f, 0.2);
     rig.engine().AddFile(f, 0.2);
   }
-  w.AddTrackRow(old);
+  w.List->AddTrackRow(old);
   w.show();
   w.hide();  // as in the notification area
 
@@ -137,12 +137,13 @@ TEST(OneInstance, ALaterStartHandsItsFilesToTheRunningOneWhichAddsAndPlaysThem) 
 
   // Added in order after the old row, the first new one selected and started as a double-click
   // starts it, the window back from hiding.
-  ASSERT_TRUE(SpinUntil(5000, [&] { return w.RowCount() == 3; })) << w.RowCount();
-  EXPECT_EQ(w.ListModel->Row(1).path, one);
-  EXPECT_EQ(w.ListModel->Row(2).path, two);
-  EXPECT_EQ(w.SelectedRows(), std::vector<int>{1});
-  EXPECT_EQ(w.FocusedRow(), 1);
-  EXPECT_EQ(rig.state().PlayerState, psPlaying);
+  ASSERT_TRUE(SpinUntil(5000, [&] { return w.Player.List().Count() == 3; }))
+      << w.Player.List().Count();
+  EXPECT_EQ(w.Player.List().Row(1).path, one);
+  EXPECT_EQ(w.Player.List().Row(2).path, two);
+  EXPECT_EQ(w.Player.List().Selected(), std::vector<int>{1});
+  EXPECT_EQ(w.List->FocusedRow(), 1);
+  EXPECT_EQ(rig.now().state, psPlaying);
   EXPECT_EQ(rig.engine().Count("create "), 1);
   EXPECT_EQ(rig.engine().Count("create " + one), 1);
   EXPECT_TRUE(rig.dialogs.messages.empty());
@@ -153,11 +154,11 @@ TEST(OneInstance, ALaterStartHandsItsFilesToTheRunningOneWhichAddsAndPlaysThem) 
   const Outcome bare = q.Exec({});
   EXPECT_EQ(bare.code, 0) << bare.err;
   EXPECT_TRUE(SpinUntil(5000, [&] { return w.isVisible(); }));
-  EXPECT_EQ(w.RowCount(), 3);
+  EXPECT_EQ(w.Player.List().Count(), 3);
   // After exit, handed files are neither added nor started.
-  rig.state().Ready = false;
-  w.OpenFiles({old});
-  EXPECT_EQ(w.RowCount(), 3);
+  rig.session().Shutdown();
+  w.List->OpenFiles({old});
+  EXPECT_EQ(w.Player.List().Count(), 3);
 }
 
 TEST(OneInstance, WithoutASessionBusEveryStartRunsOnItsOwnSilently) {
@@ -226,7 +227,7 @@ TEST(Volume, RestoredAtStartAndWrittenWhenTheBarRestsOrTheProgramEnds) {
   std::string bytes;
   {
     PlayRig rig;
-    new VolumeMemory(rig.main(), 20);
+    new VolumeMemory(rig.session(), &rig.main(), 20);
     EXPECT_EQ(rig.engine().GetVolume(), PackedVolume(20000));
     EXPECT_EQ(rig.main().tbSetVolume->Position(), 20000);
     // The user moves the bar; the file follows once it rests.

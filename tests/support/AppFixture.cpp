@@ -35,7 +35,7 @@ AppFixture::AppFixture(Options options) {
     };
   }
   hooks.endProcess = [this] { processEnded_ = true; };
-  windows_ = CreateWindows(*state_, *session_, *dialogs_, hooks);
+  windows_ = CreateWindows(*session_, *dialogs_, hooks);
   if (!options.runTimer) windows_.main->ShowTimer->stop();
 }
 

@@ -70,14 +70,14 @@ class PlayRig {
   // next tick also comes from the test.
   void Tick(int n = 1) {
     for (int i = 0; i < n; ++i) {
-      main().ShowTimerTimer();
+      main().Transport->ShowTimerTimer();
       main().ShowTimer->stop();
     }
   }
   // A row as the probe would make it, without touching the disk.
   void AddRow(const std::string& path, const std::string& length = "03:00",
               const std::string& singer = {}, const std::string& album = {}) {
-    main().ListModel->Append(PlaylistRow{FileNamePart(path), singer, album, length, path});
+    main().Player.List().Append(PlaylistRow{FileNamePart(path), singer, album, length, path});
   }
   // A scripted file and its row.
   void AddTrack(const std::string& path, double seconds = 180) {
@@ -97,7 +97,8 @@ class PlayRig {
   }
   std::string Panel() { return main().PanelLyric->text().toStdString(); }
   std::string Progress() { return main().GBPlayProgress->title().toStdString(); }
-  audio::Handle Current() { return state().CurrentStream; }
+  audio::Handle Current() { return session().Snapshot().stream; }
+  const PlayerSnapshot& now() { return session().Snapshot(); }
 
  private:
   // Declared before the fixture, so the engine outlives the windows.

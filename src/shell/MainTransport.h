@@ -1,0 +1,43 @@
+// The main window's transport seam: the five transport buttons, the refresh tick, the seek bar
+// and the volume bar; and the window as a view of the player: the lyric strip, the progress,
+// the buttons' enabled states and the mode items' marks follow the player's snapshot, and the
+// boxes it reports are shown here.
+#pragma once
+
+#include <QObject>
+
+#include "player/PlaySession.h"
+
+namespace quillet {
+
+class TfrmMain;
+
+class MainTransport : public QObject {
+ public:
+  explicit MainTransport(TfrmMain& main);
+  ~MainTransport() override;
+  MainTransport(const MainTransport&) = delete;
+  MainTransport& operator=(const MainTransport&) = delete;
+
+  void btnPlayClick();
+  void btnPauseClick();
+  void btnStopClick();
+  void btnPrevClick();
+  void btnNextClick();
+  void ShowTimerTimer();
+  void tbPlayProgressEnter();
+  void tbPlayProgressMouseDown();
+  void tbPlayProgressChange();
+  void tbPlayProgressMouseUp();
+  void tbSetVolumeEnter();
+  void tbSetVolumeUserChange();
+
+ private:
+  void Show(unsigned changes);
+  void ShowReport(const PlayerReport& report);
+
+  TfrmMain& w_;
+  int listening_ = 0;
+};
+
+}  // namespace quillet
