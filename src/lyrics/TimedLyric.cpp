@@ -19,7 +19,9 @@ constexpr std::int64_t kGroupSpanMs = 10;
 
 bool ValidUtf8(View bytes) {
   QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-  (void)utf8.decode(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
+  // The decoder works only when its result is taken.
+  const QString text =
+      utf8.decode(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
   return !utf8.hasError();
 }
 
