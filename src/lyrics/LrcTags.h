@@ -48,9 +48,11 @@ bool ReadNumber(std::basic_string_view<C> s, int maxDigits, std::int64_t* value)
 // 2 digits, f a fraction of 1 to 3 digits (tenths, hundredths, thousandths; further digits are
 // cut off) and h hours:
 //   m:s   m:s.f   m:s:f   h:m:s.f
-// Anything else (signs, letters, empty parts) is no stamp.
+// Anything else (signs, letters, empty parts, more than 64 characters) is no stamp.
 template <typename C>
 bool ParseStamp(std::basic_string_view<C> inside, std::int64_t* ms) {
+  // No stamp is this long, blanks and all; the limit keeps a line of many brackets linear.
+  if (inside.size() > 64) return false;
   C buf[40];
   std::size_t n = 0;
   for (C c : inside) {

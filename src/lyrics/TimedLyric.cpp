@@ -17,12 +17,40 @@ using View = std::string_view;
 // Stamps within this distance of a group's first stamp belong to the group.
 constexpr std::int64_t kGroupSpanMs = 10;
 
+// Well-formed UTF-8 (no overlong forms, no surrogates, nothing beyond U+10FFFF): what the
+// UTF-8 decoder takes without error. Checked on every line, so kept cheap.
 bool ValidUtf8(View bytes) {
-  QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-  // The decoder works only when its result is taken.
-  const QString text =
-      utf8.decode(QByteArrayView(bytes.data(), static_cast<qsizetype>(bytes.size())));
-  return !utf8.hasError();
+  const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());
+  const std::size_t n = bytes.size();
+  std::size_t i = 0;
+  while (i < n) {
+    const unsigned char c = p[i];
+    if (c < 0x80) {
+      ++i;
+      continue;
+    }
+    std::size_t len = 0;
+    unsigned char lo = 0x80, hi = 0xBF;  // the range of the second byte
+    if (c >= 0xC2 && c <= 0xDF) {
+      len = 2;
+    } else if (c >= 0xE0 && c <= 0xEF) {
+      len = 3;
+      if (c == 0xE0) lo = 0xA0;
+      if (c == 0xED) hi = 0x9F;
+    } else if (c >= 0xF0 && c <= 0xF4) {
+      len = 4;
+      if (c == 0xF0) lo = 0x90;
+      if (c == 0xF4) hi = 0x8F;
+    } else {
+      return false;
+    }
+    if (i + len > n || p[i + 1] < lo || p[i + 1] > hi) return false;
+    for (std::size_t k = 2; k < len; ++k) {
+      if (p[i + k] < 0x80 || p[i + k] > 0xBF) return false;
+    }
+    i += len;
+  }
+  return true;
 }
 
 std::string Trimmed(View s) {
@@ -32,17 +60,28 @@ std::string Trimmed(View s) {
   return std::string(s.substr(b, e - b));
 }
 
-// A word time inside the text: "<" stamp ">" or "[" stamp "]" starting at `at`. Sets *end past
-// its closing character.
-bool WordTimeAt(View text, std::size_t at, std::int64_t* ms, std::size_t* end) {
-  const char open = text[at];
-  if (open != '<' && open != '[') return false;
-  const std::size_t close = text.find(open == '<' ? '>' : ']', at + 1);
-  if (close == View::npos) return false;
-  if (!lrc::ParseStamp(text.substr(at + 1, close - at - 1), ms)) return false;
-  *end = close + 1;
-  return true;
-}
+// Finds word times inside a line's text: "<" stamp ">" or "[" stamp "]". The closing
+// characters found are remembered, so a line full of "<" or "[" is still read in linear time.
+class WordTimes {
+ public:
+  explicit WordTimes(View text) : text_(text) {}
+
+  // A word time starting at `at`; sets *end past its closing character.
+  bool At(std::size_t at, std::int64_t* ms, std::size_t* end) {
+    const char open = text_[at];
+    if (open != '<' && open != '[') return false;
+    std::size_t& close = open == '<' ? angle_ : square_;
+    if (close != View::npos && close <= at) close = text_.find(open == '<' ? '>' : ']', at + 1);
+    if (close == View::npos) return false;
+    if (!lrc::ParseStamp(text_.substr(at + 1, close - at - 1), ms)) return false;
+    *end = close + 1;
+    return true;
+  }
+
+ private:
+  View text_;
+  std::size_t angle_ = 0, square_ = 0;  // the next ">" and "]" after the last look; npos: none
+};
 
 // Takes the word times out of a line's text. The pieces go to *words when there is at least one
 // word time; the returned text is the pieces joined, trimmed.
@@ -50,11 +89,12 @@ std::string SplitWords(View text, std::int64_t lineMs, std::vector<TimedWord>* w
   std::string joined;
   TimedWord piece{lineMs, {}};
   bool anyTime = false;
+  WordTimes times(text);
   std::size_t i = 0;
   while (i < text.size()) {
     std::int64_t ms = 0;
     std::size_t end = 0;
-    if ((text[i] == '<' || text[i] == '[') && WordTimeAt(text, i, &ms, &end)) {
+    if ((text[i] == '<' || text[i] == '[') && times.At(i, &ms, &end)) {
       if (anyTime || !piece.text.empty()) words->push_back(std::move(piece));
       piece = {ms, {}};
       anyTime = true;
@@ -79,7 +119,8 @@ struct Stamped {
 };
 
 QString DecodeGb18030(View bytes) {
-  QStringDecoder gb("GB18030");
+  // Finding a codec by name is slow next to decoding a line; one stateless decoder serves all.
+  thread_local QStringDecoder gb("GB18030", QStringDecoder::Flag::Stateless);
   const QByteArrayView view(bytes.data(), static_cast<qsizetype>(bytes.size()));
   if (gb.isValid()) return gb.decode(view);
   return QString::fromLatin1(view);
@@ -141,11 +182,11 @@ TimedLyric ParseTimedLyric(const std::vector<std::string>& lines) {
   for (std::size_t i = 0; i < stamped.size();) {
     std::size_t j = i + 1;
     while (j < stamped.size() && stamped[j].ms - stamped[i].ms <= kGroupSpanMs) ++j;
+    LyricGroup group;
+    group.stampMs = stamped[i].ms;  // the earliest, before file order is restored
     std::stable_sort(stamped.begin() + static_cast<std::ptrdiff_t>(i),
                      stamped.begin() + static_cast<std::ptrdiff_t>(j),
                      [](const Stamped& a, const Stamped& b) { return a.order < b.order; });
-    LyricGroup group;
-    group.stampMs = stamped[i].ms;
     group.first = lyric.lines.size();
     for (std::size_t k = i; k < j; ++k) {
       TimedLine line;
@@ -158,7 +199,7 @@ TimedLyric ParseTimedLyric(const std::vector<std::string>& lines) {
     if (group.count == 0) {
       // Only empty lines: one of them stands for the group.
       TimedLine line;
-      line.stampMs = stamped[i].ms;
+      line.stampMs = group.stampMs;
       line.sourceLine = stamped[i].source;
       lyric.lines.push_back(std::move(line));
       group.count = 1;
