@@ -53,15 +53,22 @@ TEST(TimedLyricParse, EveryStampFormOffsetAndBrokenLine) {
       {"three-digit minutes", "[100:00.00]Long", 0, {{6000000, "Long"}}},
       {"hours", "[1:02:03.45]Hours", 0, {{3723450, "Hours"}}},
       {"blanks inside", "[ 01 : 02 . 34 ] Blanks  ", 0, {{62340, "Blanks"}}},
-      {"several stamps", "[00:12.00][01:30.00]Refrain", 0, {{12000, "Refrain"}, {90000, "Refrain"}}},
+      {"several stamps",
+       "[00:12.00][01:30.00]Refrain",
+       0,
+       {{12000, "Refrain"}, {90000, "Refrain"}}},
       {"blanks between stamps", "[00:12.00] [00:13.00] Two", 0, {{12000, "Two"}, {13000, "Two"}}},
       {"brackets in the text stay", "[00:30.00][Chorus] la]la", 0, {{30000, "[Chorus] la]la"}}},
       {"timed empty line", "[00:20.00]\n[00:21.00]   ", 0, {{20000, ""}, {21000, ""}}},
-      {"sorted, equal times in file order", "[00:09.80]Gamma\n[00:09.00]Beta\n[00:20.00]D\n[00:09.80]G2",
-       0, {{9000, "Beta"}, {9800, "Gamma"}, {9800, "G2"}, {20000, "D"}}},
+      {"sorted, equal times in file order",
+       "[00:09.80]Gamma\n[00:09.00]Beta\n[00:20.00]D\n[00:09.80]G2",
+       0,
+       {{9000, "Beta"}, {9800, "Gamma"}, {9800, "G2"}, {20000, "D"}}},
       {"positive offset", "[offset:500]\n[00:01.00]x", 500, {{1000, "x"}}},
       {"negative offset with blanks", "[ti:T]\n[offset: -3000]\n[00:01.00]x", -3000, {{1000, "x"}}},
-      {"signed offset, other case, late in the file", "[00:01.00]x\n[OFFSET : + 250 ]", 250,
+      {"signed offset, other case, late in the file",
+       "[00:01.00]x\n[OFFSET : + 250 ]",
+       250,
        {{1000, "x"}}},
       {"first offset counts", "[offset:100]\n[offset:200]", 100, {}},
       {"unreadable offset is none", "[offset:abc]\n[offset:200]", 0, {}},
@@ -69,7 +76,8 @@ TEST(TimedLyricParse, EveryStampFormOffsetAndBrokenLine) {
       {"broken lines are not timed",
        "[00:1a.00]x\n[00:12.00 no close\n00:12.00]no open\n[-00:01.00]neg\n[00:12.]dot\n"
        "[00]one part\n[::]\n[00:12:34:56]four\nplain text",
-       0, {}},
+       0,
+       {}},
       {"CR LF and a lone CR", "[00:01.00]a\r\n[00:02.00]b\rc\r\n", 0, {{1000, "a"}, {2000, "bc"}}},
   };
   for (const Case& c : cases) {
@@ -90,7 +98,8 @@ TEST(TimedLyricParse, TagsWordTimesAndEncodings) {
   EXPECT_EQ(lyric.lines[0].text, "Hello world");
   EXPECT_EQ(lyric.lines[0].words,
             (std::vector<TimedWord>{{10000, "Hello "}, {10500, "world"}, {11000, ""}}));
-  EXPECT_EQ(lyric.lines[1].text, "lead in <3") << "text before the first word time starts with the line";
+  EXPECT_EQ(lyric.lines[1].text, "lead in <3")
+      << "text before the first word time starts with the line";
   EXPECT_EQ(lyric.lines[1].words, (std::vector<TimedWord>{{12000, "lead "}, {12400, "in <3"}}));
 
   // A UTF-16 file with its mark, CR LF ends, and a GBK file: the same reading, decoded right.
@@ -125,16 +134,27 @@ TEST(TimedLyricGroups, TranslationsDuetsAndTheLayersRule) {
         {"La la la", ""},
         {"男：好き / 女：好きよ", "男：喜欢 / 女：喜欢你"}}},
       {"bilingual as two blocks (originals, then all translations)",
-       "[00:01.00]One\n[00:02.00]Two\n[00:01.00]一\n[00:02.00]二\n", 2, {{"One", "一"}, {"Two", "二"}}},
+       "[00:01.00]One\n[00:02.00]Two\n[00:01.00]一\n[00:02.00]二\n",
+       2,
+       {{"One", "一"}, {"Two", "二"}}},
       {"a duet file: lines mostly alone, two singers share one stamp; nothing is hidden",
        "[00:01.00]He: I\n[00:02.00]She: you\n[00:03.00]He: we\n[00:04.00]He: both\n"
        "[00:04.00]She: both\n[00:05.00]end\n",
-       1, {{"He: I", ""}, {"She: you", ""}, {"He: we", ""}, {"He: both / She: both", ""}, {"end", ""}}},
+       1,
+       {{"He: I", ""},
+        {"She: you", ""},
+        {"He: we", ""},
+        {"He: both / She: both", ""},
+        {"end", ""}}},
       {"original, romanisation and translation",
-       "[00:01.00]空\n[00:01.00]sora\n[00:01.00]天空\n[00:02.00]海\n[00:02.00]umi\n[00:02.00]大海\n",
-       3, {{"空", "sora / 天空"}, {"海", "umi / 大海"}}},
+       "[00:01.00]空\n[00:01.00]sora\n[00:01.00]天空\n[00:02.00]海\n[00:02.00]umi\n[00:02.00]"
+       "大海\n",
+       3,
+       {{"空", "sora / 天空"}, {"海", "umi / 大海"}}},
       {"empty lines: one with text drops it, a group of them clears",
-       "[00:01.00]a\n[00:01.00]\n[00:02.00]\n[00:02.00]\n[00:03.00]b\n", 1, {{"a", ""}, {"", ""}, {"b", ""}}},
+       "[00:01.00]a\n[00:01.00]\n[00:02.00]\n[00:02.00]\n[00:03.00]b\n",
+       1,
+       {{"a", ""}, {"", ""}, {"b", ""}}},
   };
   for (const Case& c : cases) {
     const TimedLyric lyric = ParseTimedLyricBytes(c.file);
@@ -144,6 +164,8 @@ TEST(TimedLyricGroups, TranslationsDuetsAndTheLayersRule) {
       shown.push_back(GroupText(lyric, g));
     EXPECT_EQ(shown, c.shown) << c.what;
   }
+  // The early translation makes its group due 10 ms early, yet leaves the original first.
+  EXPECT_EQ(ParseTimedLyricBytes(cases[0].file).groups[1].stampMs, 4990);
   const TimedLyric cleared = ParseTimedLyricBytes(cases[4].file);
   EXPECT_TRUE(cleared.groups[1].empty);
   EXPECT_EQ(GroupText(cleared, -1), LyricGroupText{});
@@ -165,12 +187,12 @@ TEST(TimedLyricLookup, CurrentGroupAndNextChangeWithDelayAndOffset) {
       {5499, 0, 0, -1, 5500},
       {5500, 0, 0, 0, 9000},
       {9799, 0, 0, 1, 9800},
-      {9800, 0, 0, 2, 15000},  // Gamma at 9.8 s
+      {9800, 0, 0, 2, 15000},   // Gamma at 9.8 s
       {15000, 0, 0, 3, 20000},  // the empty line clears
       {25000, 0, 0, 4, kNoLyricChange},
-      {9800, 200, 0, 1, 10000},  // the sound arrives 200 ms late: so does Gamma
-      {9300, 0, 500, 2, 14500},  // a positive offset shows lines earlier
-      {9800, 0, -500, 1, 10300},  // a negative one later
+      {9800, 200, 0, 1, 10000},    // the sound arrives 200 ms late: so does Gamma
+      {9300, 0, 500, 2, 14500},    // a positive offset shows lines earlier
+      {9800, 0, -500, 1, 10300},   // a negative one later
       {9800, 200, 200, 2, 15000},  // delay and offset cancel
   };
   for (const Case& c : cases) {
@@ -208,8 +230,8 @@ TEST(LyricOffsetWriter, OnlyTheTagChangesInEveryEncoding) {
       {"CR LF, tag with blanks replaced in place", "[ti:a]\r\n[offset: -3000]\r\n[00:01.00]x", 300,
        "[ti:a]\r\n[offset:300]\r\n[00:01.00]x"},
       {"the key keeps its spelling", "[OFFSET:+100]\n", -200, "[OFFSET:-200]\n"},
-      {"a tag late in the file, a second one left alone", "[00:01]x\r\n[offset:1]\r\n[offset:2]",
-       7, "[00:01]x\r\n[offset:7]\r\n[offset:2]"},
+      {"a tag late in the file, a second one left alone", "[00:01]x\r\n[offset:1]\r\n[offset:2]", 7,
+       "[00:01]x\r\n[offset:7]\r\n[offset:2]"},
       {"a tag among others on a line", "[ti:a][offset:5][ar:b]\n", 6, "[ti:a][offset:6][ar:b]\n"},
       {"no header: first line", "[00:01.00]x\r\n", 300, "[offset:300]\r\n[00:01.00]x\r\n"},
       {"header as the last line without an end", "[ti:a]", 100, "[ti:a]\r\n[offset:100]"},

@@ -53,8 +53,8 @@ void ReadColour(const QSettings& s, const char* key, std::string* out) {
   if (v.size() != 7 || v[0] != QLatin1Char('#')) return;
   for (qsizetype i = 1; i < v.size(); ++i) {
     const char16_t c = v[i].unicode();
-    const bool hex = (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f') ||
-                     (c >= u'A' && c <= u'F');
+    const bool hex =
+        (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F');
     if (!hex) return;
   }
   *out = v.toLower().toStdString();

@@ -149,8 +149,8 @@ bool ParseTag(std::basic_string_view<C> line, const Bracket<C>& b, TagParts* out
   while (i < b.close && IsBlank(line[i])) ++i;
   if (i >= b.close || !IsLetter(line[i])) return false;
   const std::size_t keyBegin = i;
-  while (i < b.close && (IsLetter(line[i]) || IsDigit(line[i]) || line[i] == C('_') ||
-                         line[i] == C('-')))
+  while (i < b.close &&
+         (IsLetter(line[i]) || IsDigit(line[i]) || line[i] == C('_') || line[i] == C('-')))
     ++i;
   const std::size_t keyEnd = i;
   while (i < b.close && IsBlank(line[i])) ++i;
@@ -191,11 +191,11 @@ bool ParseOffset(std::basic_string_view<C> v, std::int64_t* ms) {
 // A line as the reader takes it apart: leading time stamps, or else leading header tags.
 template <typename C>
 struct LineShape {
-  int stamps = 0;                 // leading stamps
-  std::size_t textBegin = 0;      // after the stamps (or the tags)
-  int tags = 0;                   // leading tags, when there is no stamp
-  bool offsetFound = false;       // one of the tags is "offset"
-  TagParts offset;                // the first such tag
+  int stamps = 0;             // leading stamps
+  std::size_t textBegin = 0;  // after the stamps (or the tags)
+  int tags = 0;               // leading tags, when there is no stamp
+  bool offsetFound = false;   // one of the tags is "offset"
+  TagParts offset;            // the first such tag
 };
 
 // Walks the leading bracket groups of a line. With `stamp` not null it is called with the time

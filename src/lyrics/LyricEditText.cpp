@@ -107,7 +107,10 @@ namespace {
 std::int64_t FirstStamp(std::string_view line) {
   std::int64_t first = -1;
   lrc::ReadLineShape<char>(
-      line, [&](std::int64_t ms) { if (first < 0) first = ms; },
+      line,
+      [&](std::int64_t ms) {
+        if (first < 0) first = ms;
+      },
       [](const lrc::TagParts&) {});
   return first;
 }
@@ -134,8 +137,8 @@ std::pair<std::size_t, std::size_t> StampGroupRange(const std::vector<std::strin
 std::int64_t LyricOffsetOf(const std::vector<std::string>& lines) {
   for (const std::string& line : lines) {
     const std::string_view view(line);
-    const lrc::LineShape<char> shape =
-        lrc::ReadLineShape<char>(view, [](std::int64_t) {}, [](const lrc::TagParts&) {});
+    const lrc::LineShape<char> shape = lrc::ReadLineShape<char>(
+        view, [](std::int64_t) {}, [](const lrc::TagParts&) {});
     if (!shape.offsetFound) continue;
     std::int64_t ms = 0;
     const lrc::TagParts& o = shape.offset;

@@ -173,8 +173,7 @@ std::string SetLyricOffsetBytes(std::string_view fileBytes, std::int64_t offsetM
   offsetMs = std::clamp(offsetMs, -kMaxLyricOffsetMs, kMaxLyricOffsetMs);
   if (fileBytes.starts_with("\xFF\xFE") || fileBytes.starts_with("\xFE\xFF")) {
     const bool le = fileBytes.starts_with("\xFF\xFE");
-    return std::string(fileBytes.substr(0, 2)) +
-           SetOffsetUtf16(fileBytes.substr(2), le, offsetMs);
+    return std::string(fileBytes.substr(0, 2)) + SetOffsetUtf16(fileBytes.substr(2), le, offsetMs);
   }
   const std::size_t mark = fileBytes.starts_with("\xEF\xBB\xBF") ? 3 : 0;
   return std::string(fileBytes.substr(0, mark)) +
@@ -194,9 +193,11 @@ std::string LyricOffsetNotice(std::int64_t deltaMs) {
   if (deltaMs == 0) return "歌词时间复原";
   if (deltaMs > 0) return "歌词提前 " + Seconds(deltaMs) + " 秒";
   // Negating the smallest value would overflow; no move is ever that large.
-  return "歌词延后 " + Seconds(deltaMs == std::numeric_limits<std::int64_t>::min()
-                                      ? std::numeric_limits<std::int64_t>::max()
-                                      : -deltaMs) + " 秒";
+  return "歌词延后 " +
+         Seconds(deltaMs == std::numeric_limits<std::int64_t>::min()
+                     ? std::numeric_limits<std::int64_t>::max()
+                     : -deltaMs) +
+         " 秒";
 }
 
 }  // namespace quillet

@@ -84,13 +84,13 @@ struct LyricGroup {
 };
 
 struct TimedLyric {
-  std::vector<TimedLine> lines;    // in time order, grouped
-  std::vector<LyricGroup> groups;  // in time order; strictly increasing stampMs
-  std::vector<LyricTag> tags;      // header tags in file order
+  std::vector<TimedLine> lines;      // in time order, grouped
+  std::vector<LyricGroup> groups;    // in time order; strictly increasing stampMs
+  std::vector<LyricTag> tags;        // header tags in file order
   std::vector<std::string> untimed;  // lines that are neither timed nor tags (bytes, as read)
-  std::int64_t offsetMs = 0;       // the file's first [offset:], 0 without one
-  int layers = 1;                  // lines per group in most groups (see above)
-  bool utf8 = true;                // the text is valid UTF-8; else it is GB18030
+  std::int64_t offsetMs = 0;         // the file's first [offset:], 0 without one
+  int layers = 1;                    // lines per group in most groups (see above)
+  bool utf8 = true;                  // the text is valid UTF-8; else it is GB18030
 };
 
 // Reads the lines of a lyric file (as SplitLyricLines(LyricTextBytes(file)) gives them).
