@@ -1,0 +1,149 @@
+#include "shell/TfrmOptions.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QSpinBox>
+
+#include "shell/Look.h"
+#include "shell/TfcGroupBox.h"
+
+namespace quillet {
+
+namespace {
+
+QCheckBox* MakeCheck(QWidget* parent, const char* name, const char* caption, int x, int y, int w) {
+  auto* box = new QCheckBox(QString::fromUtf8(caption), parent);
+  box->setObjectName(QLatin1String(name));
+  box->setGeometry(x, y, w, 18);
+  return box;
+}
+
+}  // namespace
+
+TfrmOptions::TfrmOptions(PlayerShared& state, Dialogs& dialogs, QWidget* mainWindow)
+    : QDialog(mainWindow, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
+                              Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint),
+      State(state),
+      Dlg(dialogs) {
+  setObjectName(QStringLiteral("frmOptions"));
+  setWindowTitle(QString::fromUtf8("选项"));
+  setFont(KaiFont(12));
+  setFixedSize(kClientWidth, kClientHeight);
+  setSizeGripEnabled(false);
+
+  GBLyrics = new TGroupBox(QString::fromUtf8("歌词"), this);
+  GBLyrics->setObjectName(QStringLiteral("GBLyrics"));
+  GBLyrics->setGeometry(0, 0, kClientWidth, 88);
+  CBExactLyrics = MakeCheck(GBLyrics, "CBExactLyrics", "精确歌词", 12, 20, 130);
+  CBShowTranslation = MakeCheck(GBLyrics, "CBShowTranslation", "显示翻译", 150, 20, 130);
+  LBLyricDelay = new QLabel(QString::fromUtf8("输出延迟（毫秒）："), GBLyrics);
+  LBLyricDelay->setObjectName(QStringLiteral("LBLyricDelay"));
+  LBLyricDelay->setGeometry(12, 50, 130, 18);
+  SELyricDelay = new QSpinBox(GBLyrics);
+  SELyricDelay->setObjectName(QStringLiteral("SELyricDelay"));
+  SELyricDelay->setGeometry(150, 48, 90, 22);
+  SELyricDelay->setRange(kMinLyricDelayMs, kMaxLyricDelayMs);
+  SELyricDelay->setSingleStep(10);
+  SELyricDelay->setToolTip(
+      QString::fromUtf8("声音比播放位置晚到的时间，例如蓝牙耳机约 150 至 250 毫秒"));
+  LBLyricDelay->setBuddy(SELyricDelay);
+
+  GBFiles = new TGroupBox(QString::fromUtf8("标签与文件"), this);
+  GBFiles->setObjectName(QStringLiteral("GBFiles"));
+  GBFiles->setGeometry(0, 88, kClientWidth, 104);
+  CBFullTags = MakeCheck(GBFiles, "CBFullTags", "读取完整标签", 12, 20, 130);
+  CBEmbeddedLyrics = MakeCheck(GBFiles, "CBEmbeddedLyrics", "读取内嵌歌词", 150, 20, 140);
+  LBTagEncoding = new QLabel(QString::fromUtf8("标签编码："), GBFiles);
+  LBTagEncoding->setObjectName(QStringLiteral("LBTagEncoding"));
+  LBTagEncoding->setGeometry(12, 50, 80, 18);
+  CMBTagEncoding = new QComboBox(GBFiles);
+  CMBTagEncoding->setObjectName(QStringLiteral("CMBTagEncoding"));
+  CMBTagEncoding->setGeometry(150, 48, 110, 22);
+  for (TagEncoding e :
+       {TagEncoding::Auto, TagEncoding::Gb18030, TagEncoding::Big5, TagEncoding::Latin1}) {
+    CMBTagEncoding->addItem(QString::fromUtf8(TagEncodingCaption(e)), static_cast<int>(e));
+  }
+  LBTagEncoding->setBuddy(CMBTagEncoding);
+  CBAddFolders = MakeCheck(GBFiles, "CBAddFolders", "拖入文件夹时添加其中的歌曲", 12, 78, 270);
+
+  btnOptionsOk = new QPushButton(QString::fromUtf8("确定"), this);
+  btnOptionsOk->setObjectName(QStringLiteral("btnOptionsOk"));
+  btnOptionsOk->setGeometry(70, 197, 75, 20);
+  btnOptionsOk->setAutoDefault(true);
+  btnOptionsOk->setDefault(true);
+  btnOptionsCancel = new QPushButton(QString::fromUtf8("取消"), this);
+  btnOptionsCancel->setObjectName(QStringLiteral("btnOptionsCancel"));
+  btnOptionsCancel->setGeometry(155, 197, 75, 20);
+  btnOptionsCancel->setAutoDefault(true);
+
+  setTabOrder(CBExactLyrics, CBShowTranslation);
+  setTabOrder(CBShowTranslation, SELyricDelay);
+  setTabOrder(SELyricDelay, CBFullTags);
+  setTabOrder(CBFullTags, CBEmbeddedLyrics);
+  setTabOrder(CBEmbeddedLyrics, CMBTagEncoding);
+  setTabOrder(CMBTagEncoding, CBAddFolders);
+  setTabOrder(CBAddFolders, btnOptionsOk);
+  setTabOrder(btnOptionsOk, btnOptionsCancel);
+
+  connect(CBExactLyrics, &QCheckBox::toggled, this, [this] { CBExactLyricsClick(); });
+  connect(btnOptionsOk, &QPushButton::clicked, this, [this] { btnOptionsOkClick(); });
+  connect(btnOptionsCancel, &QPushButton::clicked, this, [this] { btnOptionsCancelClick(); });
+  ShowOptions(shown_);
+}
+
+void TfrmOptions::ShowOptions(const Options& o) {
+  shown_ = o;
+  CBExactLyrics->setChecked(o.exactLyrics);
+  CBShowTranslation->setChecked(o.showTranslation);
+  SELyricDelay->setValue(o.lyricDelayMs);
+  CBFullTags->setChecked(o.fullTags);
+  CBEmbeddedLyrics->setChecked(o.embeddedLyrics);
+  CMBTagEncoding->setCurrentIndex(CMBTagEncoding->findData(static_cast<int>(o.tagEncoding)));
+  CBAddFolders->setChecked(o.addFoldersOnDrop);
+  CBExactLyricsClick();
+}
+
+void TfrmOptions::CBExactLyricsClick() {
+  CBShowTranslation->setEnabled(CBExactLyrics->isChecked());
+}
+
+Options TfrmOptions::Chosen() const {
+  Options o = shown_;
+  o.exactLyrics = CBExactLyrics->isChecked();
+  // Kept as ticked even while exact timing is off, so switching that back brings it back.
+  o.showTranslation = CBShowTranslation->isChecked();
+  o.lyricDelayMs = SELyricDelay->value();
+  o.fullTags = CBFullTags->isChecked();
+  o.embeddedLyrics = CBEmbeddedLyrics->isChecked();
+  o.tagEncoding = static_cast<TagEncoding>(CMBTagEncoding->currentData().toInt());
+  o.addFoldersOnDrop = CBAddFolders->isChecked();
+  return o;
+}
+
+void TfrmOptions::ShowModal(const Options& current) {
+  ShowOptions(current);
+  setWindowModality(Qt::WindowModal);
+  show();
+  raise();
+  activateWindow();
+  CBExactLyrics->setFocus();
+}
+
+void TfrmOptions::btnOptionsOkClick() {
+  const Options chosen = Chosen();
+  const IoResult io = SaveOptions(chosen);
+  if (!io.ok) {
+    ShowErrorBox(Dlg, this, State.VersionText, io.error);
+    return;
+  }
+  shown_ = chosen;
+  if (Accepted) Accepted(chosen);
+  close();
+}
+
+void TfrmOptions::btnOptionsCancelClick() { close(); }
+
+}  // namespace quillet
