@@ -1,5 +1,6 @@
 #include "audio/AudioEngine.h"
 #include "common/TextRules.h"
+#include "playlist/TagReader.h"
 #include "playlist/TrackProbe.h"
 
 namespace quillet {
@@ -12,7 +13,9 @@ std::string FileLengthText(const std::string& path) {
   return TimeText(probe.seconds);
 }
 
-PlaylistRow ProbeTrackRow(const std::string& path) {
+PlaylistRow ProbeTrackRow(const std::string& path) { return ProbeTrackRow(path, {}); }
+
+PlaylistRow ProbeTrackRow(const std::string& path, const TrackProbeOptions& options) {
   PlaylistRow row;
   row.name = FileNamePart(path);
   row.path = path;
@@ -23,6 +26,15 @@ PlaylistRow ProbeTrackRow(const std::string& path) {
   if (tag.found) {
     row.singer = std::move(tag.artist);
     row.album = std::move(tag.album);
+  }
+  if (options.fullTags) {
+    const TagTexts tags = ReadEmbeddedTags(path, options.tagEncoding, kTagTexts).texts;
+    auto put = [&](std::string* field, const std::string& text, std::size_t capacity) {
+      if (!text.empty()) *field = RowTextFromUtf8(text, capacity, options.rowEncoding);
+    };
+    put(&row.name, tags.title, kSongNameCapacity);
+    put(&row.singer, tags.artist, kSingerNameCapacity);
+    put(&row.album, tags.album, kAlbumNameCapacity);
   }
   row.length = FileLengthText(path);
   return row;
