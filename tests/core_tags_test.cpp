@@ -57,7 +57,8 @@ std::string Hex(std::string_view bytes) {
 
 // Tags with mutagen. Frame specs: "TIT2=<enc>:<hex>" (0 Latin-1 takes the bytes as they are,
 // 1 UTF-16, 3 UTF-8: hex of UTF-8), "USLT=<enc>:<hex>", "SYLT=<enc>:<ms>@<hex>,...",
-// "APIC=<type>:<mime>:<desc>:<file>"; "png <file> <r>" writes a small real PNG.
+// "SYLT=<enc>:<ms>@<hex>,...:1" for stamps in MPEG frames, "APIC=<type>:<mime>:<desc>:<file>"; "png
+// <file> <r>" writes a small real PNG.
 constexpr const char* kMutagen = R"(
 import sys, struct, zlib
 if sys.argv[1] == 'png':
@@ -85,7 +86,8 @@ for spec in sys.argv[4:]:
         tag.add(USLT(encoding=enc, lang='chi', desc='', text=text(parts[1])))
     elif fid == 'SYLT':
         entries = [(text(e.split('@')[1]), int(e.split('@')[0])) for e in parts[1].split(',')]
-        tag.add(SYLT(encoding=enc, lang='chi', format=2, type=1, desc='', text=entries))
+        stamps = int(parts[2]) if len(parts) > 2 else 2  # 1: MPEG frames, 2: milliseconds
+        tag.add(SYLT(encoding=enc, lang='chi', format=stamps, type=1, desc='', text=entries))
     else:
         tag.add(Frames[fid](encoding=enc, text=[text(parts[1])]))
 tag.save(sys.argv[2], v1=0, v2_version=int(sys.argv[3]))
@@ -258,6 +260,11 @@ TEST_F(Tagged, EmbeddedLyrics) {
     Mutagen(args);
     EXPECT_EQ(ReadEmbeddedTags(path, LegacyEncoding::kAuto, kTagLyric).lyric, c.want);
   }
+  // Stamps counted in MPEG frames: 100 frames of 1,152 samples at 48 kHz are 2.4 s.
+  const std::string frames = dir_.File("frames.mp3");
+  testing::MakeMp3(frames, {.seconds = 3, .rate = 48000});
+  Mutagen({"id3", frames, "3", "SYLT=1:100@" + Hex("帧") + ":1"});
+  EXPECT_EQ(ReadEmbeddedTags(frames, LegacyEncoding::kAuto, kTagLyric).lyric, "[00:02.40]帧\n");
 }
 
 // FLAC and Ogg Vorbis with Vorbis comments: texts, lyric fields, a FLAC picture.

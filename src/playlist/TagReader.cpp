@@ -9,6 +9,7 @@
 #include <id3v2tag.h>
 #include <infotag.h>
 #include <mpegfile.h>
+#include <mpegheader.h>
 #include <oggflacfile.h>
 #include <opusfile.h>
 #include <synchronizedlyricsframe.h>
@@ -27,6 +28,7 @@
 #include <cerrno>
 #include <cstdio>
 #include <exception>
+#include <functional>
 #include <utility>
 
 namespace quillet {
@@ -124,12 +126,10 @@ class Reader {
 
   bool Wants(unsigned part) const { return (parts_ & part) != 0; }
 
-  // Audio properties the SYLT time stamps in MPEG frames need.
-  void SetFrameDuration(int samplesPerFrame, int sampleRate) {
-    if (samplesPerFrame > 0 && sampleRate > 0) {
-      samplesPerFrame_ = samplesPerFrame;
-      sampleRate_ = sampleRate;
-    }
+  // Where the length of an MPEG frame comes from, asked only when a SYLT frame counts its time
+  // stamps in frames: finding the first frame may read far into a damaged file.
+  void SetFrameDurationSource(std::function<std::pair<int, int>()> source) {
+    frameDurationSource_ = std::move(source);
   }
 
   void ReadId3v2(TagLib::ID3v2::Tag* tag) {
@@ -202,6 +202,11 @@ class Reader {
           const bool latin1 = sylt->textEncoding() == TagLib::String::Latin1;
           const bool inFrames =
               sylt->timestampFormat() == TagLib::ID3v2::SynchronizedLyricsFrame::AbsoluteMpegFrames;
+          if (inFrames && frameDurationSource_) {
+            const auto [samples, rate] = frameDurationSource_();
+            if (samples > 0 && rate > 0) samplesPerFrame_ = samples, sampleRate_ = rate;
+            frameDurationSource_ = nullptr;
+          }
           timed.reserve(entries.size());
           for (const auto& e : entries) {
             long long ms = e.time;
@@ -348,18 +353,13 @@ class Reader {
 
   LegacyEncoding encoding_;
   unsigned parts_;
+  std::function<std::pair<int, int>()> frameDurationSource_;
   int samplesPerFrame_ = 1152;
   int sampleRate_ = 44100;
   EmbeddedTags out_;
   bool coverIsFront_ = false;
   std::string timedLyric_, synced_, plainLyric_;
 };
-
-int SamplesPerFrame(const TagLib::MPEG::Properties& p) {
-  if (p.layer() == 1) return 384;
-  if (p.layer() == 2) return 1152;
-  return p.version() == TagLib::MPEG::Header::Version1 ? 1152 : 576;
-}
 
 std::uint32_t SyncSafe(std::string_view b) {
   std::uint32_t n = 0;
@@ -394,17 +394,20 @@ TagContainer Detect(std::string_view head, std::string_view afterId3) {
 EmbeddedTags ReadStream(TagLib::IOStream* stream, TagContainer container, LegacyEncoding encoding,
                         unsigned parts) {
   Reader reader(encoding, parts);
-  // SYLT stamps in MPEG frames need the frame length; nothing else needs the properties.
-  const bool properties = (parts & kTagLyric) != 0;
   auto* factory = TagLib::ID3v2::FrameFactory::instance();
   try {
     switch (container) {
       case TagContainer::kDetect:
       case TagContainer::kMpeg: {
-        TagLib::MPEG::File file(stream, factory, properties);
+        TagLib::MPEG::File file(stream, factory, false);
         if (!file.isValid()) break;
-        if (const auto* p = file.audioProperties())
-          reader.SetFrameDuration(SamplesPerFrame(*p), p->sampleRate());
+        reader.SetFrameDurationSource([&file]() -> std::pair<int, int> {
+          const long first = file.firstFrameOffset();
+          if (first < 0) return {0, 0};
+          const TagLib::MPEG::Header header(&file, first);
+          if (!header.isValid()) return {0, 0};
+          return {header.samplesPerFrame(), header.sampleRate()};
+        });
         if (file.hasID3v2Tag()) reader.ReadId3v2(file.ID3v2Tag());
         if (file.hasAPETag()) reader.ReadApe(file.APETag());
         if (file.hasID3v1Tag()) reader.ReadPlainTag(file.ID3v1Tag(), true);
