@@ -55,7 +55,7 @@ std::string Hex(std::string_view bytes) {
   return out;
 }
 
-// Tags with mutagen. Frame specs: "TIT2=<enc>:<hex>" (0 Latin-1 takes the bytes as they are,
+// Tags with mutagen. Frame arguments: "TIT2=<enc>:<hex>" (0 Latin-1 takes the bytes as they are,
 // 1 UTF-16, 3 UTF-8: hex of UTF-8), "USLT=<enc>:<hex>", "SYLT=<enc>:<ms>@<hex>,...",
 // "SYLT=<enc>:<ms>@<hex>,...:1" for stamps in MPEG frames, "APIC=<type>:<mime>:<desc>:<file>"; "png
 // <file> <r>" writes a small real PNG.
@@ -71,8 +71,8 @@ if sys.argv[1] == 'png':
     sys.exit(0)
 from mutagen.id3 import ID3, Frames, USLT, SYLT, APIC
 tag = ID3()
-for spec in sys.argv[4:]:
-    fid, rest = spec.split('=', 1)
+for arg in sys.argv[4:]:
+    fid, rest = arg.split('=', 1)
     parts = rest.split(':')
     if fid == 'APIC':
         tag.add(APIC(encoding=3, type=int(parts[0]), mime=parts[1], desc=parts[2],
