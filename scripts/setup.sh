@@ -11,7 +11,7 @@ cd "$(dirname "$0")/.."
 PACKAGES=(
   build-essential cmake ninja-build pkg-config
   qt6-base-dev qt6-base-dev-tools qt6-svg-dev qt6-qpa-plugins qt6-translations-l10n
-  libmpg123-dev libsndfile1-dev libsdl2-dev libpulse-dev
+  libmpg123-dev libsndfile1-dev libsdl2-dev libpulse-dev libtag1-dev
   xvfb xauth fonts-arphic-ukai
 )
 if [ "${1:-}" = "--run" ]; then
@@ -21,7 +21,7 @@ else
   # desktop-entry and metainfo validators, the .deb tools), benchmarks and fuzzing.
   PACKAGES+=(
     libgtest-dev libgmock-dev libbenchmark-dev
-    x11-utils trayer lame sox dbus-daemon dbus-bin playerctl pulseaudio pulseaudio-utils
+    x11-utils trayer lame sox python3-mutagen id3v2 flac vorbis-tools dbus-daemon dbus-bin playerctl pulseaudio pulseaudio-utils
     desktop-file-utils appstream dpkg-dev file
     clang libclang-rt-14-dev
   )

@@ -14,11 +14,11 @@ struct Field {
 
 // Record layout: each field is a length byte followed by its capacity.
 constexpr std::array<Field, 5> kFields{{
-    {&PlaylistRow::name, 30},    // SongName
-    {&PlaylistRow::singer, 30},  // SingerName
-    {&PlaylistRow::album, 30},   // AlbumName
-    {&PlaylistRow::length, 10},  // SongLength
-    {&PlaylistRow::path, 120},   // FilePath
+    {&PlaylistRow::name, kSongNameCapacity},      // SongName
+    {&PlaylistRow::singer, kSingerNameCapacity},  // SingerName
+    {&PlaylistRow::album, kAlbumNameCapacity},    // AlbumName
+    {&PlaylistRow::length, kSongLengthCapacity},  // SongLength
+    {&PlaylistRow::path, kFilePathCapacity},      // FilePath
 }};
 
 static_assert(

@@ -16,6 +16,10 @@ struct PlaylistRow {
 };
 
 inline constexpr std::size_t kPlaylistRecordSize = 225;
+// Byte capacities of the record's text fields.
+inline constexpr std::size_t kSongNameCapacity = 30, kSingerNameCapacity = 30,
+                             kAlbumNameCapacity = 30, kSongLengthCapacity = 10,
+                             kFilePathCapacity = 120;
 
 // 225 bytes; fields cut by bytes to 30/30/30/10/120.
 std::string EncodePlaylistRecord(const PlaylistRow&);

@@ -7,7 +7,9 @@
 #include <string>
 #include <string_view>
 
+#include "playlist/LegacyText.h"
 #include "playlist/Playlist.h"
+#include "playlist/RowText.h"
 
 namespace quillet {
 
@@ -35,8 +37,19 @@ using LengthProbe = std::function<std::optional<double>(const std::string& path)
 // Length of an audio file as a time text; empty when unknown or not above zero.
 std::string FileLengthText(const std::string& path, const LengthProbe& probe);
 
+struct TrackProbeOptions {
+  // Song, singer and album from the best tag (ID3v2, APE, Vorbis comment, ID3v1) instead of
+  // the file name and the raw ID3v1 fields; a text that no tag holds stays as without it.
+  bool fullTags = false;
+  // How ID3v1 texts and ID3v2 frames declared Latin-1 are read.
+  LegacyEncoding tagEncoding = LegacyEncoding::kAuto;
+  // The bytes tag texts are stored in, cut to the record's field capacities.
+  RowEncoding rowEncoding = LocaleRowEncoding();
+};
+
 // name, singer, album, FileLengthText(path), path. A path that is not a regular file gets
-// empty tag and length texts.
-PlaylistRow ProbeTrackRow(const std::string& path, const LengthProbe& probe);
+// empty tag and length texts. With fullTags on, the texts the best tag holds replace them.
+PlaylistRow ProbeTrackRow(const std::string& path, const LengthProbe& probe,
+                          const TrackProbeOptions& options = {});
 
 }  // namespace quillet

@@ -1,4 +1,5 @@
 #include "common/TextRules.h"
+#include "playlist/TagReader.h"
 #include "playlist/TrackProbe.h"
 
 namespace quillet {
@@ -10,7 +11,8 @@ std::string FileLengthText(const std::string& path, const LengthProbe& probe) {
   return TimeText(*seconds);
 }
 
-PlaylistRow ProbeTrackRow(const std::string& path, const LengthProbe& probe) {
+PlaylistRow ProbeTrackRow(const std::string& path, const LengthProbe& probe,
+                          const TrackProbeOptions& options) {
   PlaylistRow row;
   row.name = FileNamePart(path);
   row.path = path;
@@ -21,6 +23,15 @@ PlaylistRow ProbeTrackRow(const std::string& path, const LengthProbe& probe) {
   if (tag.found) {
     row.singer = std::move(tag.artist);
     row.album = std::move(tag.album);
+  }
+  if (options.fullTags) {
+    const TagTexts tags = ReadEmbeddedTags(path, options.tagEncoding, kTagTexts).texts;
+    auto put = [&](std::string* field, const std::string& text, std::size_t capacity) {
+      if (!text.empty()) *field = RowTextFromUtf8(text, capacity, options.rowEncoding);
+    };
+    put(&row.name, tags.title, kSongNameCapacity);
+    put(&row.singer, tags.artist, kSingerNameCapacity);
+    put(&row.album, tags.album, kAlbumNameCapacity);
   }
   row.length = FileLengthText(path, probe);
   return row;

@@ -24,7 +24,7 @@ dpkg-deb -f "$deb" | tee "$tmp/control"
 depends=$(dpkg-deb -f "$deb" Depends)
 # From dpkg-shlibdeps: versioned entries for each library linked.
 for lib in libc6 libstdc++6 libqt6core6 libqt6gui6 libqt6widgets6 libqt6dbus6 libmpg123-0 \
-  libsndfile1 libsdl2-2.0-0; do
+  libsndfile1 libsdl2-2.0-0 libtag1v5; do
   [[ ", $depends" == *", $lib (>= "* ]] || fail "Depends lacks $lib (>= ...)"
 done
 # Needed without being linked.
