@@ -72,6 +72,11 @@ class Walker {
     return true;
   }
 
+  // The totals, once the walk is over.
+  void Finish() {
+    if (progress_ && !out_->cancelled) progress_(state_);
+  }
+
   // True the first time a folder (by device and inode) is met.
   bool Enter(const struct stat& st) { return seen_.insert({st.st_dev, st.st_ino}).second; }
 
@@ -150,7 +155,7 @@ FolderScanResult ScanFolder(const std::string& folder, const FolderScanCallback&
   }
   Walker walker(progress, &result);
   walker.Enter(st);
-  walker.Folder(root);
+  if (walker.Folder(root)) walker.Finish();
   return result;
 }
 

@@ -24,8 +24,8 @@ struct FolderScanProgress {
   std::string folder;       // the folder being read
 };
 
-// Called on the scanning thread after each folder is listed and every few files; returning
-// false cancels the scan.
+// Called on the scanning thread after each folder is listed, every few files and once at the
+// end with the totals; returning false (but at the end) cancels the scan.
 using FolderScanCallback = std::function<bool(const FolderScanProgress&)>;
 
 struct FolderScanResult {
