@@ -7,6 +7,7 @@
 
 #include "common/FileIo.h"
 #include "playlist/ForeignPlaylist.h"
+#include "playlist/RowProber.h"
 #include "support/fixtures/FileFixtures.h"
 
 namespace quillet {

@@ -396,12 +396,6 @@ PlaylistRow RowFromEntry(const PlaylistEntry& entry) {
   return row;
 }
 
-PlaylistRow EntryRow(const PlaylistEntry& entry) {
-  if (!entry.path.empty() && entry.path.front() == '/' && IsRegularFile(entry.path))
-    return ProbeTrackRow(entry.path);
-  return RowFromEntry(entry);
-}
-
 std::string EncodeM3u8(const std::vector<PlaylistRow>& rows, const std::string& playlist_dir) {
   std::string dir = playlist_dir;
   while (dir.size() > 1 && dir.back() == '/') dir.pop_back();

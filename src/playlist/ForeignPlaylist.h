@@ -43,10 +43,6 @@ IoResult ReadForeignPlaylist(const std::string& path, std::vector<PlaylistEntry>
 // album as singer and album; the length as a time text ("" when unknown); the path.
 PlaylistRow RowFromEntry(const PlaylistEntry& entry);
 
-// The row for an entry: probed (ProbeTrackRow) when its path is a regular file, RowFromEntry
-// otherwise. A file that does not exist is never opened.
-PlaylistRow EntryRow(const PlaylistEntry& entry);
-
 // An M3U8 of the rows: "#EXTM3U", then for each row "#EXTINF:<seconds>,<song name>" (-1 when
 // the length text is no mm:ss time), "#EXTART:"/"#EXTALB:" for a singer or album, and the path:
 // relative to `playlist_dir` where the file lies below it, whole otherwise. Texts are cut at a

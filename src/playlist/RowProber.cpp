@@ -7,9 +7,16 @@
 #include <optional>
 #include <thread>
 
+#include "common/FileIo.h"
 #include "playlist/TrackProbe.h"
 
 namespace quillet {
+
+PlaylistRow EntryRow(const PlaylistEntry& entry) {
+  if (!entry.path.empty() && entry.path.front() == '/' && IsRegularFile(entry.path))
+    return ProbeTrackRow(entry.path);
+  return RowFromEntry(entry);
+}
 
 struct RowProber::Shared {
   MakeRow make;

@@ -15,6 +15,10 @@
 
 namespace quillet {
 
+// The row for a playlist entry: probed (ProbeTrackRow) when its path is a regular file,
+// RowFromEntry otherwise. A file that does not exist is never opened.
+PlaylistRow EntryRow(const PlaylistEntry& entry);
+
 class RowProber {
  public:
   // Makes the row of item `index`; called on the worker threads, for each index once.
