@@ -7,6 +7,7 @@
 #include <thread>
 #include <vector>
 
+#include "playlist/AddSources.h"
 #include "playlist/FolderScan.h"
 #include "playlist/RowProber.h"
 #include "playlist/TrackProbe.h"
@@ -104,6 +105,49 @@ TEST(RowProber, ThousandFilesFromAFolderCancelledHalfWay) {
     EXPECT_EQ(rows[i].name, one.name);
     EXPECT_EQ(rows[i].length, one.length);
   }
+}
+
+// Named paths open into folders' files and playlists' rows in order; with the options off, each
+// is one row as before. Rows of missing files come from what the playlist says.
+TEST(PlanAdding, OpensFoldersAndPlaylistsInOrder) {
+  testing::TempDir dir;
+  testing::MakeDir(dir.File("album"));
+  const testing::WaveSpec tiny{8000, 1, testing::WaveFormat::kPcm16};
+  testing::WriteSineWave(dir.File("album/2.wav"), 0.01, tiny);
+  testing::WriteSineWave(dir.File("album/10.wav"), 0.01, tiny);
+  testing::WriteSineWave(dir.File("single.wav"), 1.5, tiny);
+  testing::WriteBytes(dir.File("list.m3u"), "#EXTINF:61,Gone\ngone.mp3\nsingle.wav\n");
+  ASSERT_TRUE(SavePlaylistFile(dir.File("old.pst"), {{"n", "s", "a", "01:02", "/p.mp3"}}).ok);
+  const std::vector<std::string> paths = {dir.File("album"), dir.File("list.m3u"),
+                                          dir.File("old.pst"), dir.File("single.wav"),
+                                          dir.File("missing.m3u")};
+
+  const AddPlan plan = PlanAdding(paths);
+  EXPECT_FALSE(plan.cancelled);
+  EXPECT_TRUE(plan.errors.empty());  // a missing file is a row like any other
+  auto prober = ProberFor(plan.items);
+  std::vector<PlaylistRow> rows;
+  while (!prober->Finished()) {
+    prober->WaitReady(std::chrono::milliseconds(50));
+    prober->TakeReady(&rows);
+  }
+  std::vector<std::string> names, lengths;
+  for (const auto& r : rows) {
+    names.push_back(r.name);
+    lengths.push_back(r.length);
+  }
+  EXPECT_EQ(names, (std::vector<std::string>{"2.wav", "10.wav", "Gone", "single.wav", "n",
+                                             "single.wav", "missing.m3u"}));
+  EXPECT_EQ(lengths,
+            (std::vector<std::string>{"00:00", "00:00", "01:01", "00:01", "01:02", "00:01", ""}));
+
+  const AddPlan plain = PlanAdding(paths, AddOptions{false, false});
+  ASSERT_EQ(plain.items.size(), paths.size());
+  EXPECT_EQ(std::get<PlaylistEntry>(plain.items[0]).path, dir.File("album"));
+
+  const AddPlan stopped = PlanAdding(paths, {}, [](const FolderScanProgress&) { return false; });
+  EXPECT_TRUE(stopped.cancelled);
+  EXPECT_TRUE(stopped.items.empty());
 }
 
 }  // namespace

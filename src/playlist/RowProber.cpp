@@ -13,8 +13,7 @@
 namespace quillet {
 
 PlaylistRow EntryRow(const PlaylistEntry& entry) {
-  if (!entry.path.empty() && entry.path.front() == '/' && IsRegularFile(entry.path))
-    return ProbeTrackRow(entry.path);
+  if (!entry.path.empty() && IsRegularFile(entry.path)) return ProbeTrackRow(entry.path);
   return RowFromEntry(entry);
 }
 
