@@ -175,7 +175,7 @@ std::optional<Mp3Length> Mp3LengthFromLameHeader(std::uint64_t file_size, const 
   // The first audio frame follows the header frame at once.
   if (first.size() < fh.bytes + 4) return std::nullopt;
   const auto next = ParseMpegFrameHeader(Bytes(first) + fh.bytes);
-  if (!next || !SameStream(*next, fh)) return std::nullopt;
+  if (!next || !SameStream(*next, fh) || next->channels != fh.channels) return std::nullopt;
 
   // The frame count must fit the byte count: each frame lies between the smallest and the
   // largest frame of this kind, and a CBR file's frames are all of the first audio frame's size
