@@ -2,8 +2,8 @@
 // lyric strip shows for the header, a play second, or a track without lyric.
 #include <gtest/gtest.h>
 
-#include "lyrics/Lyrics.h"
 #include "playlist/Settings.h"
+#include "lyrics/Lyrics.h"
 #include "support/fixtures/FileFixtures.h"
 
 namespace quillet {
