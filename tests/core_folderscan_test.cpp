@@ -78,6 +78,7 @@ TEST(AudioSniff, KnowsAudioByItsFirstBytes) {
       {"CAF", "caff\0\x01\0\0", true},
       {"ID3v2 in front", std::string("ID3\x03\0\0\0\0\x02\x01", 10), true},
       {"ID3 with a broken size", std::string("ID3\x03\0\0\x80\0\0\0", 10), false},
+      {"text that starts with ID3", "ID3 tags explained\n", false},
       {"MPEG frames from the start", MpegFrames(3), true},
       {"one MPEG frame, the whole file", MpegFrames(1), true},
       {"MPEG frames behind junk", std::string(100, '\x07') + MpegFrames(3), true},

@@ -35,7 +35,8 @@ int FrameRun(std::string_view head, std::size_t at, bool* reached_end) {
 }  // namespace
 
 bool LooksLikeAudio(std::string_view head) {
-  if (Id3v2TagSize(head) > 0) return true;
+  // An ID3v2 tag of a version that exists (2.2 to 2.4), not just text that starts "ID3".
+  if (Id3v2TagSize(head) > 0 && head[3] >= 2 && head[3] <= 4) return true;
   const bool riff =
       At(head, 0, "RIFF") || At(head, 0, "RIFX") || At(head, 0, "RF64") || At(head, 0, "BW64");
   if (riff && At(head, 8, "WAVE")) return true;
