@@ -145,6 +145,18 @@ TEST(PlanAdding, OpensFoldersAndPlaylistsInOrder) {
   ASSERT_EQ(plain.items.size(), paths.size());
   EXPECT_EQ(std::get<PlaylistEntry>(plain.items[0]).path, dir.File("album"));
 
+  // The same through a job off this thread, as a tick takes the rows.
+  AddJob job(paths, {});
+  std::vector<PlaylistRow> from_job;
+  while (!job.Finished()) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+    job.TakeReady(&from_job);
+  }
+  EXPECT_FALSE(job.progress().planning);
+  EXPECT_EQ(job.progress().taken, names.size());
+  ASSERT_EQ(from_job.size(), names.size());
+  for (std::size_t i = 0; i < names.size(); ++i) EXPECT_EQ(from_job[i].name, names[i]);
+
   const AddPlan stopped = PlanAdding(paths, {}, [](const FolderScanProgress&) { return false; });
   EXPECT_TRUE(stopped.cancelled);
   EXPECT_TRUE(stopped.items.empty());

@@ -61,4 +61,60 @@ std::unique_ptr<RowProber> ProberFor(std::vector<AddItem> items, unsigned thread
       threads);
 }
 
+AddJob::AddJob(std::vector<std::string> paths, AddOptions options, unsigned threads)
+    : threads_(threads) {
+  planner_ = std::thread([this, paths = std::move(paths), options] {
+    AddPlan plan = PlanAdding(paths, options, [this](const FolderScanProgress& p) {
+      std::lock_guard<std::mutex> lk(mu_);
+      scan_ = p;
+      return !cancelled_;
+    });
+    std::unique_ptr<RowProber> prober = ProberFor(std::move(plan.items), threads_);
+    std::lock_guard<std::mutex> lk(mu_);
+    if (cancelled_) prober->Cancel();
+    prober_ = std::move(prober);
+    errors_ = std::move(plan.errors);
+    planned_ = true;
+  });
+}
+
+AddJob::~AddJob() {
+  Cancel();
+  planner_.join();
+  prober_.reset();  // joins the prober's workers
+}
+
+std::size_t AddJob::TakeReady(std::vector<PlaylistRow>* rows, std::size_t max) {
+  std::lock_guard<std::mutex> lk(mu_);
+  return prober_ ? prober_->TakeReady(rows, max) : 0;
+}
+
+void AddJob::Cancel() {
+  std::lock_guard<std::mutex> lk(mu_);
+  cancelled_ = true;
+  if (prober_) prober_->Cancel();
+}
+
+bool AddJob::Finished() const {
+  std::lock_guard<std::mutex> lk(mu_);
+  return planned_ && prober_->Finished();
+}
+
+AddJob::Progress AddJob::progress() const {
+  std::lock_guard<std::mutex> lk(mu_);
+  Progress p;
+  p.planning = !planned_;
+  p.scan = scan_;
+  if (prober_) {
+    p.total = prober_->count();
+    p.taken = prober_->taken();
+  }
+  return p;
+}
+
+std::vector<std::string> AddJob::errors() const {
+  std::lock_guard<std::mutex> lk(mu_);
+  return errors_;
+}
+
 }  // namespace quillet

@@ -5,8 +5,12 @@
 // taken as stored.
 #pragma once
 
+#include <cstddef>
+#include <cstdint>
 #include <memory>
+#include <mutex>
 #include <string>
+#include <thread>
 #include <variant>
 #include <vector>
 
@@ -37,5 +41,43 @@ AddPlan PlanAdding(const std::vector<std::string>& paths, const AddOptions& opti
 
 // A prober making the items' rows: EntryRow for entries, stored rows as they are.
 std::unique_ptr<RowProber> ProberFor(std::vector<AddItem> items, unsigned threads = 0);
+
+// The whole of adding named paths off the caller's thread: PlanAdding on a thread of its own,
+// then the rows on every core. The caller's tick takes the rows in order as they come.
+class AddJob {
+ public:
+  AddJob(std::vector<std::string> paths, AddOptions options, unsigned threads = 0);
+  // Cancels and waits for the threads (each finishes the file it is reading).
+  ~AddJob();
+  AddJob(const AddJob&) = delete;
+  AddJob& operator=(const AddJob&) = delete;
+
+  // Moves up to `max` rows that are ready, in order, to the end of *rows; returns how many.
+  std::size_t TakeReady(std::vector<PlaylistRow>* rows, std::size_t max = SIZE_MAX);
+  // Stops scanning folders and making rows; the rows made so far in order can still be taken.
+  void Cancel();
+  // True once every row has been taken (or, after Cancel, once nothing more will come).
+  bool Finished() const;
+
+  struct Progress {
+    bool planning = true;     // folders are still being scanned
+    FolderScanProgress scan;  // the folder scan so far
+    std::size_t total = 0;    // rows to make, once planned
+    std::size_t taken = 0;    // rows taken so far
+  };
+  Progress progress() const;
+  // Folders and playlists that could not be read, once planning is over.
+  std::vector<std::string> errors() const;
+
+ private:
+  mutable std::mutex mu_;
+  bool cancelled_ = false;
+  bool planned_ = false;
+  FolderScanProgress scan_;
+  std::vector<std::string> errors_;
+  std::unique_ptr<RowProber> prober_;
+  unsigned threads_;
+  std::thread planner_;
+};
 
 }  // namespace quillet
