@@ -21,7 +21,8 @@ else
   # desktop-entry and metainfo validators, the .deb tools), benchmarks and fuzzing.
   PACKAGES+=(
     libgtest-dev libgmock-dev libbenchmark-dev
-    x11-utils trayer lame sox python3-mutagen id3v2 flac vorbis-tools dbus-daemon dbus-bin playerctl pulseaudio pulseaudio-utils
+    x11-utils trayer lame sox ffmpeg python3-mutagen id3v2 flac vorbis-tools
+    dbus-daemon dbus-bin playerctl pulseaudio pulseaudio-utils
     desktop-file-utils appstream dpkg-dev file
     clang libclang-rt-14-dev
   )

@@ -7,6 +7,7 @@
 
 #include "audio/AudioEngine.h"
 #include "audio/Decoder.h"
+#include "common/Mp3Info.h"
 
 namespace quillet::audio {
 
@@ -45,6 +46,16 @@ class Mp3Decoder final : public Decoder {
   }
 
   int Open(std::unique_ptr<ByteSource>& source, DecoderUse use) {
+    // A probe takes the length from the LAME header when the file is as its encoder wrote it:
+    // the same count as the frame scan below, without reading the audio.
+    if (use == DecoderUse::kProbe) {
+      if (const auto known = Mp3LengthFromLameHeader(*source)) {
+        info_ = DecoderInfo{known->rate, known->channels, known->samples};
+        owned_ = std::move(source);
+        return kOk;
+      }
+      source->Seek(0, SEEK_SET);
+    }
     if (!LibraryReady()) return kErrUnknown;
     int err = MPG123_OK;
     mh_ = mpg123_new(nullptr, &err);
@@ -86,6 +97,7 @@ class Mp3Decoder final : public Decoder {
   }
 
   std::int64_t Read(float* out, std::size_t frames) override {
+    if (!mh_) return -1;  // opened for a probe only
     // The scanned length is the stream's length: a file whose header promises less audio than
     // its frames hold is cut there, so no position ever lies beyond the length.
     if (done_ || pos_ >= info_.frames) return 0;
@@ -118,6 +130,7 @@ class Mp3Decoder final : public Decoder {
   }
 
   bool Seek(std::uint64_t frame) override {
+    if (!mh_) return false;
     done_ = false;
     if (mpg123_seek(mh_, static_cast<off_t>(frame), SEEK_SET) < 0) return false;
     pos_ = frame;
