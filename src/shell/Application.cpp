@@ -2,12 +2,15 @@
 
 #include <QApplication>
 #include <QDBusConnection>
+#include <QEvent>
 #include <QFile>
 #include <QItemSelectionModel>
 #include <QTimer>
 #include <cstdio>
+#include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common/AppId.h"
@@ -26,13 +29,20 @@
 
 namespace quillet {
 
-Windows CreateWindows(PlayerShared& state, PlaySession& session, Dialogs& dialogs,
+namespace {
+
+// The main window, its creation step run; false when that step failed (the back-end test).
+bool CreateMainWindow(Windows& w, PlayerShared& state, PlaySession& session, Dialogs& dialogs,
                       const StartHooks& hooks) {
-  Windows w;
   w.main = std::make_unique<TfrmMain>(state, session, dialogs);
   if (hooks.backEndCheck) w.main->BackEndCheck = hooks.backEndCheck;
   if (hooks.endProcess) w.main->EndProcess = hooks.endProcess;
-  if (!w.main->FormCreate()) return w;
+  return w.main->FormCreate();
+}
+
+// The About box, the lyric editor and the settings dialog, which take their captions from the
+// version text the main window has set.
+void CreateOtherWindows(Windows& w, PlayerShared& state, PlaySession& session, Dialogs& dialogs) {
   w.about = new TfrmAbout(state, w.main.get());
   w.lyric = new TfrmLyric(state, session, dialogs, *w.main);
   w.lyric->RestoreMain = [m = w.main.get()] {
@@ -43,6 +53,43 @@ Windows CreateWindows(PlayerShared& state, PlaySession& session, Dialogs& dialog
   w.main->frmAbout = w.about;
   w.main->frmLyric = w.lyric;
   w.main->frmConfig = w.config;
+}
+
+// Runs `work` once, soon after `widget` is first painted (or after `latestMs` if it never is, say
+// on a display that does not expose it), from the message loop.
+class AfterFirstPaint : public QObject {
+ public:
+  AfterFirstPaint(QWidget* widget, std::function<void()> work, int latestMs = 1000)
+      : QObject(widget), work_(std::move(work)) {
+    widget->installEventFilter(this);
+    QTimer::singleShot(latestMs, this, [this] { Run(); });
+  }
+
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Paint) QTimer::singleShot(0, this, [this] { Run(); });
+    return false;
+  }
+
+ private:
+  void Run() {
+    if (!work_) return;
+    parent()->removeEventFilter(this);
+    std::function<void()> work = std::move(work_);
+    work_ = nullptr;
+    work();
+  }
+
+  std::function<void()> work_;
+};
+
+}  // namespace
+
+Windows CreateWindows(PlayerShared& state, PlaySession& session, Dialogs& dialogs,
+                      const StartHooks& hooks) {
+  Windows w;
+  if (CreateMainWindow(w, state, session, dialogs, hooks)) {
+    CreateOtherWindows(w, state, session, dialogs);
+  }
   return w;
 }
 
@@ -52,7 +99,7 @@ namespace {
 // QUILLET_SCREENSHOT_ABOUT=<png> the About box; then the program ends. With
 // QUILLET_SCREENSHOT_PLAY=<audio file> that file is added and played first, and the grab waits
 // QUILLET_SCREENSHOT_DELAY milliseconds (default 500) so the lyric strip can follow the track.
-bool ScheduleScreenshots(Windows& w) {
+bool ScheduleScreenshots(Windows& w, const std::function<void()>& createAbout) {
   const QString mainShot = qEnvironmentVariable("QUILLET_SCREENSHOT");
   const QString aboutShot = qEnvironmentVariable("QUILLET_SCREENSHOT_ABOUT");
   if (mainShot.isEmpty() && aboutShot.isEmpty()) return false;
@@ -70,9 +117,10 @@ bool ScheduleScreenshots(Windows& w) {
       m.btnPlayClick();
     });
   }
-  QTimer::singleShot(delay, w.main.get(), [&w, mainShot, aboutShot] {
+  QTimer::singleShot(delay, w.main.get(), [&w, mainShot, aboutShot, createAbout] {
     bool ok = true;
     if (!mainShot.isEmpty()) ok = w.main->grab().save(mainShot) && ok;
+    if (!aboutShot.isEmpty()) createAbout();
     if (!aboutShot.isEmpty() && w.about != nullptr) {
       w.about->show();
       QTimer::singleShot(300, w.main.get(), [&w, aboutShot, ok] {
@@ -117,18 +165,27 @@ int RunApplication(int argc, char** argv, audio::Engine& engine) {
   PlayerShared state;
   PlaySession session(state, engine);
   QtDialogs dialogs;
-  Windows windows = CreateWindows(state, session, dialogs);
-  if (windows.about == nullptr) return 1;
+  Windows windows;
+  if (!CreateMainWindow(windows, state, session, dialogs, {})) return 1;
   new VolumeMemory(*windows.main);  // owned by the main window
   ReceiveHandedFiles(instance, *windows.main);
   windows.main->show();
-  // The media keys and the desktop's sound menus, when there is a session bus to reach them.
-  std::unique_ptr<MainMpris> mpris = MainMpris::Start(*windows.main);
+  // What the first sight of the main window does not need comes right after it: the other
+  // windows (the commands that open them find none before, and do nothing), and the media keys
+  // and the desktop's sound menus, when there is a session bus to reach them.
+  std::unique_ptr<MainMpris> mpris;
+  const auto createOthers = [&] {
+    if (windows.about == nullptr) CreateOtherWindows(windows, state, session, dialogs);
+  };
+  new AfterFirstPaint(windows.main.get(), [&] {
+    createOthers();
+    mpris = MainMpris::Start(*windows.main);
+  });
   if (!files.empty()) {
     QTimer::singleShot(0, windows.main.get(),
                        [&windows, &files] { windows.main->OpenFiles(files); });
   }
-  ScheduleScreenshots(windows);
+  ScheduleScreenshots(windows, createOthers);
   const int code = app.exec();
   mpris.reset();
   windows.main.reset();
