@@ -68,6 +68,32 @@ add_custom_command(OUTPUT ${icon_pngs}
   COMMENT "Rendering the application icon")
 add_custom_target(quillet_icons ALL DEPENDS ${icon_pngs})
 
+# The window pictures, rendered from their SVGs into the program at the sizes it draws them
+# (16 and 32 pixels, the application icon also 48), so that a start on a screen of scale 1 parses
+# no SVG and loads no SVG library; other scales render the SVGs as before (shell/Look.cpp).
+set(QUILLET_PICTURE_DIR ${PROJECT_SOURCE_DIR}/resources/pictures)
+file(GLOB QUILLET_PICTURE_SVGS CONFIGURE_DEPENDS ${QUILLET_PICTURE_DIR}/*.svg)
+list(REMOVE_ITEM QUILLET_PICTURE_SVGS ${QUILLET_ICON_SVG})
+set(QUILLET_PICTURE_SOURCE ${PROJECT_BINARY_DIR}/pictures/PictureRenderings.cpp)
+add_executable(quillet_render_pictures ${PROJECT_SOURCE_DIR}/tools/render_pictures.cpp)
+target_link_libraries(quillet_render_pictures PRIVATE Qt6::Gui Qt6::Svg)
+if(QUILLET_SANITIZE)
+  target_compile_options(quillet_render_pictures PRIVATE -fno-sanitize=all)
+  target_link_options(quillet_render_pictures PRIVATE -fno-sanitize=all)
+endif()
+add_custom_command(OUTPUT ${QUILLET_PICTURE_SOURCE}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/pictures
+  COMMAND ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen
+          $<TARGET_FILE:quillet_render_pictures> ${QUILLET_PICTURE_SOURCE}
+          16,32 ${QUILLET_PICTURE_SVGS} 16,32,48 ${QUILLET_ICON_SVG}
+  DEPENDS quillet_render_pictures ${QUILLET_PICTURE_SVGS} ${QUILLET_ICON_SVG}
+  COMMENT "Rendering the window pictures")
+add_custom_target(quillet_pictures DEPENDS ${QUILLET_PICTURE_SOURCE})
+target_sources(quillet_shell PRIVATE ${QUILLET_PICTURE_SOURCE})
+set_source_files_properties(${QUILLET_PICTURE_SOURCE} TARGET_DIRECTORY quillet_shell
+                            PROPERTIES GENERATED ON SKIP_AUTOGEN ON)
+add_dependencies(quillet_shell quillet_pictures)
+
 install(TARGETS quillet RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${QUILLET_DESKTOP_FILE} DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${QUILLET_METAINFO_FILE} DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)

@@ -2,6 +2,8 @@
 
 #include <QAction>
 #include <QApplication>
+#include <QGuiApplication>
+#include <QImage>
 #include <QIconEngine>
 #include <QMenu>
 #include <QPainter>
@@ -119,18 +121,42 @@ QFont KaiFont(int pixelSize, bool bold) {
   return font;
 }
 
+// Made by the build (tools/render_pictures.cpp): the picture `name` rendered for `size`.
+const unsigned char* PictureRendering(const char* name, int size, int* width, int* height);
+
+namespace {
+
+constexpr const char* kPictureNames[] = {
+    "add",        "delete",     "save",       "load",        "about",       "exit",
+    "stop",       "prev",       "play",       "pause",       "next",        "speaker",
+    "lyric-load", "lyric-undo", "lyric-copy", "lyric-clear", "lyric-close", "lyric-stamp",
+};
+
+// The picture `name` at size × size as the SVG icon engine draws it: from the build's rendering
+// where there is one for a screen of scale 1, else from the SVG.
+QPixmap NamedPixmap(const char* name, int size) {
+  int width = 0;
+  int height = 0;
+  const unsigned char* pixels = nullptr;
+  if (!(qGuiApp->devicePixelRatio() > 1.0)) pixels = PictureRendering(name, size, &width, &height);
+  if (pixels != nullptr) {
+    // The image only reads the constant pixels; the pixmap is its own copy.
+    return QPixmap::fromImage(
+        QImage(pixels, width, height, width * 4, QImage::Format_ARGB32_Premultiplied));
+  }
+  EnsurePictures();
+  return QIcon(QStringLiteral(":/pictures/%1.svg").arg(QLatin1String(name))).pixmap(size, size);
+}
+
+}  // namespace
+
 QString PicturePath(Picture picture) {
-  static constexpr const char* kNames[] = {
-      "add",        "delete",     "save",       "load",        "about",       "exit",
-      "stop",       "prev",       "play",       "pause",       "next",        "speaker",
-      "lyric-load", "lyric-undo", "lyric-copy", "lyric-clear", "lyric-close", "lyric-stamp",
-  };
-  return QStringLiteral(":/pictures/%1.svg").arg(QLatin1String(kNames[static_cast<int>(picture)]));
+  return QStringLiteral(":/pictures/%1.svg")
+      .arg(QLatin1String(kPictureNames[static_cast<int>(picture)]));
 }
 
 QPixmap PicturePixmap(Picture picture, int size) {
-  EnsurePictures();
-  return QIcon(PicturePath(picture)).pixmap(size, size);
+  return NamedPixmap(kPictureNames[static_cast<int>(picture)], size);
 }
 
 namespace {
@@ -189,10 +215,8 @@ QIcon ApplicationIcon() {
   }
   const QIcon icon(new DeferredIconEngine(
       [](const std::vector<int>& sizes) {
-        EnsurePictures();
         QIcon rendered;
-        const QIcon source(QStringLiteral(":/pictures/quillet.svg"));
-        for (int size : sizes) rendered.addPixmap(source.pixmap(size, size));
+        for (int size : sizes) rendered.addPixmap(NamedPixmap("quillet", size));
         return rendered;
       },
       {16, 32, 48}));
