@@ -3,8 +3,8 @@
 #include <QAction>
 #include <QApplication>
 #include <QGuiApplication>
-#include <QImage>
 #include <QIconEngine>
+#include <QImage>
 #include <QMenu>
 #include <QPainter>
 #include <QPalette>
