@@ -1,7 +1,6 @@
 #include "shell/Look.h"
 
 #include <QAction>
-#include <QApplication>
 #include <QGuiApplication>
 #include <QIconEngine>
 #include <QImage>
@@ -140,7 +139,7 @@ QPixmap NamedPixmap(const char* name, int size) {
   const unsigned char* pixels = nullptr;
   if (!(qGuiApp->devicePixelRatio() > 1.0)) pixels = PictureRendering(name, size, &width, &height);
   if (pixels != nullptr) {
-    // The image only reads the constant pixels; the pixmap is its own copy.
+    // The pixels are constant and last as long as the program; the image only reads them.
     return QPixmap::fromImage(
         QImage(pixels, width, height, width * 4, QImage::Format_ARGB32_Premultiplied));
   }
