@@ -3,12 +3,15 @@
 
   bench/sound_server_bench.py [--bin build/bench/sound_server_bench]
                               [--program build/src/quillet] [--seconds 20] [--rows 1000]
+                              [--display offscreen|xvfb|both] [--program-only]
 
 1. Cost: each player plays the same 4-minute VBR MP3; over `--seconds` (after 2 s of warm-up)
    the CPU time of the player and of the sound server is read from /proc/<pid>/stat, and the
    player's peak RSS from /proc/<pid>/status. Quillet is measured twice: the engine alone, and
    the program itself (offscreen, on a session bus of its own) started with the MP3 and
-   `--rows` - 1 short MP3 files on its command line, so that its list holds `--rows` rows.
+   `--rows` - 1 short MP3 files on its command line, so that its list holds `--rows` rows,
+   offscreen and on a real X display (Xvfb, started for the run) as `--display` says.
+   `--program-only` measures just the program (no mpv, no engine alone, and no parts 2 and 3).
 2. Sync, pause, seek: a file with clicks at every half second over a quiet tone is played by
    mpv and then by Quillet while the sink's monitor is recorded. mpv's reported position
    (time-pos over its IPC socket) ties the recording to the clock; Quillet's reported position
@@ -18,7 +21,8 @@
 3. Gaps under load: with both cores busy (two `sha256sum /dev/zero`), a continuous 1 kHz tone
    played by Quillet is recorded and searched for dropouts and jumps.
 
-Needs pulseaudio, pulseaudio-utils (pacat, parec), mpv, sox and lame. Standard library only.
+Needs pulseaudio, pulseaudio-utils (pacat, parec), mpv, sox and lame (and xvfb for the X display).
+Standard library only.
 """
 import argparse
 import array
@@ -195,6 +199,26 @@ def cost(pulse, cmd, seconds, env=None, child=None):
             "alive": alive}
 
 
+class Xvfb:
+    """A private X server; `display` is its name (":N")."""
+
+    def __init__(self):
+        r, w = os.pipe()
+        self.proc = subprocess.Popen(["Xvfb", "-displayfd", str(w), "-screen", "0", "1280x1024x24",
+                                      "-nolisten", "tcp"], pass_fds=(w,),
+                                     stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+        os.close(w)
+        with os.fdopen(r) as f:
+            number = f.readline().strip()
+        if not number:
+            sys.exit("Xvfb did not start")
+        self.display = ":" + number
+
+    def stop(self):
+        self.proc.terminate()
+        self.proc.wait()
+
+
 def mpv_positions(pulse, path, seconds):
     sock = os.path.join(pulse.tmp, "mpv.sock")
     p = subprocess.Popen(["mpv", "--no-config", "--ao=pulse", "--no-video", "--no-terminal",
@@ -346,30 +370,51 @@ def main():
     ap.add_argument("--program", default=os.path.join(ROOT, "build", "src", "quillet"))
     ap.add_argument("--seconds", type=float, default=20)
     ap.add_argument("--rows", type=int, default=1000)
+    ap.add_argument("--display", choices=["offscreen", "xvfb", "both"], default="both",
+                    help="where the program's window goes")
+    ap.add_argument("--program-only", action="store_true",
+                    help="measure only the program, without mpv, the engine alone, sync and gaps")
     args = ap.parse_args()
-    need("pulseaudio", "pacat", "parec", "mpv", "sox", "lame", "sha256sum", "dbus-run-session")
+    tools = ["pulseaudio", "sox", "lame", "dbus-run-session"]
+    if not args.program_only:
+        tools += ["pacat", "parec", "mpv", "sha256sum"]
+    if args.display != "offscreen":
+        tools.append("Xvfb")
+    need(*tools)
     bench = os.path.abspath(args.bin)
     tmp = tempfile.mkdtemp(prefix="quillet-bench-")
     pulse = Pulse(tmp)
+    xvfb = Xvfb() if args.display != "offscreen" else None
     try:
         files = make_files(tmp)
         rows = make_rows(tmp, files["short"], args.rows - 1)
         secs = args.seconds
         idle = cost(pulse, ["sleep", str(secs + 3)], secs)
-        runs = {
-            "mpv --ao=pulse": cost(pulse, ["mpv", "--no-config", "--ao=pulse", "--no-video",
-                                           "--no-terminal", files["music"]], secs),
-            "Quillet engine": cost(pulse, [bench, "engine", files["music"], str(secs + 10)], secs),
-            f"Quillet program, {args.rows} rows": cost(
-                pulse, ["dbus-run-session", "--", os.path.abspath(args.program), files["music"]]
-                + rows, secs, dict(pulse.env, QT_QPA_PLATFORM="offscreen"), child="quillet"),
-        }
+        runs = {}
+        if not args.program_only:
+            runs["mpv --ao=pulse"] = cost(pulse, ["mpv", "--no-config", "--ao=pulse", "--no-video",
+                                                  "--no-terminal", files["music"]], secs)
+            runs["Quillet engine"] = cost(pulse, [bench, "engine", files["music"], str(secs + 10)],
+                                          secs)
+        program = ["dbus-run-session", "--", os.path.abspath(args.program), files["music"]] + rows
+        displays = {"offscreen": dict(pulse.env, QT_QPA_PLATFORM="offscreen")}
+        if xvfb:
+            x11 = dict(pulse.env, QT_QPA_PLATFORM="xcb", DISPLAY=xvfb.display)
+            x11.pop("WAYLAND_DISPLAY", None)
+            displays["X11 (Xvfb)"] = x11
+            if args.display == "xvfb":
+                del displays["offscreen"]
+        for where, env in displays.items():
+            runs[f"Quillet program, {args.rows} rows, {where}"] = cost(
+                pulse, program, secs, env, child="quillet")
         print(f"\nCost over {secs:.0f} s of a 4-minute VBR MP3 (server idle: {idle['server']:.2f} %)")
-        print(f"{'':34} {'player':>8} {'server':>8} {'together':>9} {'peak RSS':>9}")
+        print(f"{'':44} {'player':>8} {'server':>8} {'together':>9} {'peak RSS':>9}")
         for name, r in runs.items():
-            print(f"{name:34} {r['client']:7.2f}% {r['server']:7.2f}% "
+            print(f"{name:44} {r['client']:7.2f}% {r['server']:7.2f}% "
                   f"{r['client'] + r['server']:8.2f}% {r['rss']:5.1f} MiB"
                   + ("" if r["alive"] else "  (ended early!)"))
+        if args.program_only:
+            return
         mpv_total = runs["mpv --ao=pulse"]["client"] + runs["mpv --ao=pulse"]["server"]
         for name, r in runs.items():
             if name.startswith("Quillet"):
@@ -390,6 +435,8 @@ def main():
         print(f"\nBoth cores busy: {lr['played']:.2f} s of tone played, {lr['gaps']} dropouts, "
               f"largest step between samples {lr['jump']:.3f} (a clean 1 kHz sine at 0.5: 0.071)")
     finally:
+        if xvfb:
+            xvfb.stop()
         pulse.stop()
         shutil.rmtree(tmp, ignore_errors=True)
 

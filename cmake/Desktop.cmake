@@ -9,8 +9,9 @@ target_compile_definitions(quillet_common PUBLIC QUILLET_APP_ID="${QUILLET_APP_I
 # The running instance takes the files of later starts over the session bus.
 target_link_libraries(quillet_platform PUBLIC Qt6::DBus)
 
-set(QUILLET_HOMEPAGE "https://github.com/quillet/quillet")
 set(QUILLET_RELEASE_DATE "2026-12-08")
+# The same day as the Debian changelog writes it.
+set(QUILLET_RELEASE_DATE_RFC2822 "Tue, 08 Dec 2026 00:00:00 +0000")
 set(QUILLET_FROM_DESKTOP_OPTION "--from-desktop-entry")
 # What the engine opens: MPEG audio through libmpg123, the rest through libsndfile.
 set(QUILLET_MIME_TYPE_LIST
@@ -22,14 +23,27 @@ set(QUILLET_METAINFO_MEDIATYPES "")
 foreach(type IN LISTS QUILLET_MIME_TYPE_LIST)
   string(APPEND QUILLET_METAINFO_MEDIATYPES "    <mediatype>${type}</mediatype>\n")
 endforeach()
-set(QUILLET_SCREENSHOT_URL "https://raw.githubusercontent.com/quillet/quillet/main/docs/playing.png")
-set(QUILLET_SCREENSHOT_WIDTH 584)
-set(QUILLET_SCREENSHOT_HEIGHT 298)
 
 set(QUILLET_DESKTOP_FILE ${PROJECT_BINARY_DIR}/data/${QUILLET_APP_ID}.desktop)
 set(QUILLET_METAINFO_FILE ${PROJECT_BINARY_DIR}/data/${QUILLET_APP_ID}.metainfo.xml)
 configure_file(${PROJECT_SOURCE_DIR}/data/quillet.desktop.in ${QUILLET_DESKTOP_FILE} @ONLY)
 configure_file(${PROJECT_SOURCE_DIR}/data/quillet.metainfo.xml.in ${QUILLET_METAINFO_FILE} @ONLY)
+
+# The manual page and the Debian changelog, compressed as Debian installs them (gzip -9n: no
+# name or time stamp inside, so the same sources give the same bytes).
+find_program(QUILLET_GZIP gzip REQUIRED)
+set(QUILLET_DOC_DIR ${PROJECT_BINARY_DIR}/doc)
+configure_file(${PROJECT_SOURCE_DIR}/data/quillet.1.in ${QUILLET_DOC_DIR}/quillet.1 @ONLY)
+configure_file(${PROJECT_SOURCE_DIR}/data/changelog.in ${QUILLET_DOC_DIR}/changelog @ONLY)
+set(doc_gz)
+foreach(doc quillet.1 changelog)
+  add_custom_command(OUTPUT ${QUILLET_DOC_DIR}/${doc}.gz
+    COMMAND ${QUILLET_GZIP} -9nkf ${QUILLET_DOC_DIR}/${doc}
+    DEPENDS ${QUILLET_DOC_DIR}/${doc}
+    COMMENT "Compressing ${doc}")
+  list(APPEND doc_gz ${QUILLET_DOC_DIR}/${doc}.gz)
+endforeach()
+add_custom_target(quillet_docs ALL DEPENDS ${doc_gz})
 
 # PNG renderings of the SVG icon, for menus and software centres that want fixed sizes.
 set(QUILLET_ICON_SVG ${PROJECT_SOURCE_DIR}/resources/pictures/quillet.svg)
@@ -54,6 +68,32 @@ add_custom_command(OUTPUT ${icon_pngs}
   COMMENT "Rendering the application icon")
 add_custom_target(quillet_icons ALL DEPENDS ${icon_pngs})
 
+# The window pictures, rendered from their SVGs into the program at the sizes it draws them
+# (16 and 32 pixels, the application icon also 48), so that a start on a screen of scale 1 parses
+# no SVG and loads no SVG library; other scales render the SVGs as before (shell/Look.cpp).
+set(QUILLET_PICTURE_DIR ${PROJECT_SOURCE_DIR}/resources/pictures)
+file(GLOB QUILLET_PICTURE_SVGS CONFIGURE_DEPENDS ${QUILLET_PICTURE_DIR}/*.svg)
+list(REMOVE_ITEM QUILLET_PICTURE_SVGS ${QUILLET_ICON_SVG})
+set(QUILLET_PICTURE_SOURCE ${PROJECT_BINARY_DIR}/pictures/PictureRenderings.cpp)
+add_executable(quillet_render_pictures ${PROJECT_SOURCE_DIR}/tools/render_pictures.cpp)
+target_link_libraries(quillet_render_pictures PRIVATE Qt6::Gui Qt6::Svg)
+if(QUILLET_SANITIZE)
+  target_compile_options(quillet_render_pictures PRIVATE -fno-sanitize=all)
+  target_link_options(quillet_render_pictures PRIVATE -fno-sanitize=all)
+endif()
+add_custom_command(OUTPUT ${QUILLET_PICTURE_SOURCE}
+  COMMAND ${CMAKE_COMMAND} -E make_directory ${PROJECT_BINARY_DIR}/pictures
+  COMMAND ${CMAKE_COMMAND} -E env QT_QPA_PLATFORM=offscreen
+          $<TARGET_FILE:quillet_render_pictures> ${QUILLET_PICTURE_SOURCE}
+          16,32 ${QUILLET_PICTURE_SVGS} 16,32,48 ${QUILLET_ICON_SVG}
+  DEPENDS quillet_render_pictures ${QUILLET_PICTURE_SVGS} ${QUILLET_ICON_SVG}
+  COMMENT "Rendering the window pictures")
+add_custom_target(quillet_pictures DEPENDS ${QUILLET_PICTURE_SOURCE})
+target_sources(quillet_shell PRIVATE ${QUILLET_PICTURE_SOURCE})
+set_source_files_properties(${QUILLET_PICTURE_SOURCE} TARGET_DIRECTORY quillet_shell
+                            PROPERTIES GENERATED ON SKIP_AUTOGEN ON)
+add_dependencies(quillet_shell quillet_pictures)
+
 install(TARGETS quillet RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 install(FILES ${QUILLET_DESKTOP_FILE} DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${QUILLET_METAINFO_FILE} DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
@@ -63,6 +103,10 @@ foreach(size IN LISTS QUILLET_ICON_SIZES)
   install(FILES ${QUILLET_ICON_DIR}/${size}x${size}/apps/${QUILLET_APP_ID}.png
           DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/${size}x${size}/apps)
 endforeach()
+install(FILES ${QUILLET_DOC_DIR}/quillet.1.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
+# The licence and the changes, where Debian looks for them (share/doc/quillet).
+install(FILES ${PROJECT_SOURCE_DIR}/data/copyright ${QUILLET_DOC_DIR}/changelog.gz
+        DESTINATION ${CMAKE_INSTALL_DATADIR}/doc/quillet)
 
 # The .deb. Its Depends come from dpkg-shlibdeps (dpkg-dev), plus what the program needs but does
 # not link: the SVG plugins that draw its pictures, the toolkit's Chinese texts and the Kai font.
@@ -73,16 +117,17 @@ set(CPACK_PACKAGE_NAME quillet)
 set(CPACK_PACKAGE_VENDOR "The Quillet developers")
 set(CPACK_PACKAGE_CONTACT "${QUILLET_PACKAGE_MAINTAINER}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "audio player for MP3 and WAVE files with synchronised lyrics")
+# Debian shows each line as it is: at most 80 columns.
 set(CPACK_PACKAGE_DESCRIPTION
-    "Quillet plays a playlist of MP3 and WAVE files track by track or in a loop, and shows the\n"
-    "current line of each track's LRC lyric file as it plays. A lyric editor stamps lines with\n"
-    "the play time. The interface is in Simplified Chinese.")
+    "Quillet plays a playlist of MP3 and WAVE files track by track or in a loop,\n"
+    "and shows the current line of each track's LRC lyric file as it plays.\n"
+    "A lyric editor stamps lines with the play time.\n"
+    "The interface is in Simplified Chinese.")
 string(REPLACE ";" "" CPACK_PACKAGE_DESCRIPTION "${CPACK_PACKAGE_DESCRIPTION}")
 set(CPACK_PACKAGING_INSTALL_PREFIX /usr)
 set(CPACK_STRIP_FILES ON)
 set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
 set(CPACK_DEBIAN_PACKAGE_SECTION sound)
-set(CPACK_DEBIAN_PACKAGE_HOMEPAGE "${QUILLET_HOMEPAGE}")
 set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
 # Used without being linked, so dpkg-shlibdeps cannot see them: the SVG plugin, the Chinese Qt
 # texts, the Kai font, and SDL2 (opened when first needed).

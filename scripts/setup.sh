@@ -18,12 +18,13 @@ if [ "${1:-}" = "--run" ]; then
   shift
 else
   # Tests (a real X display with a tray host, generated audio, a private session bus, the
-  # desktop-entry and metainfo validators, the .deb tools), benchmarks and fuzzing.
+  # desktop-entry and metainfo validators, the .deb tools and its checker, the manual page
+  # reader), benchmarks and fuzzing.
   PACKAGES+=(
     libgtest-dev libgmock-dev libbenchmark-dev
     x11-utils trayer lame sox ffmpeg python3-mutagen id3v2 flac vorbis-tools
     dbus-daemon dbus-bin playerctl pulseaudio pulseaudio-utils
-    desktop-file-utils appstream dpkg-dev file
+    desktop-file-utils appstream dpkg-dev file lintian man-db groff-base
     clang libclang-rt-14-dev
   )
 fi

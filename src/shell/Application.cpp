@@ -2,11 +2,14 @@
 
 #include <QApplication>
 #include <QDBusConnection>
+#include <QEvent>
 #include <QFile>
 #include <QTimer>
 #include <cstdio>
+#include <functional>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "common/AppId.h"
@@ -27,10 +30,17 @@
 
 namespace quillet {
 
-Windows CreateWindows(PlaySession& player, Dialogs& dialogs, const StartHooks& hooks) {
-  Windows w;
+namespace {
+
+// The main window, its creation step run; false when that step failed (the back-end test).
+bool CreateMainWindow(Windows& w, PlaySession& player, Dialogs& dialogs, const StartHooks& hooks) {
   w.main = std::make_unique<TfrmMain>(player, dialogs);
-  if (!w.main->FormCreate(hooks)) return w;
+  return w.main->FormCreate(hooks);
+}
+
+// The About box, the lyric editor and the settings dialog, which take their captions from the
+// version text the main window has set.
+void CreateOtherWindows(Windows& w, PlaySession& player, Dialogs& dialogs) {
   w.about = new TfrmAbout(player.Shared, w.main.get());
   w.lyric = new TfrmLyric(player, dialogs, *w.main);
   w.lyric->RestoreMain = [m = w.main.get()] {
@@ -41,6 +51,40 @@ Windows CreateWindows(PlaySession& player, Dialogs& dialogs, const StartHooks& h
   w.main->Windows.about = w.about;
   w.main->Windows.lyric = w.lyric;
   w.main->Windows.config = w.config;
+}
+
+// Runs `work` once, soon after `widget` is first painted (or after `latestMs` if it never is, say
+// on a display that does not expose it), from the message loop.
+class AfterFirstPaint : public QObject {
+ public:
+  AfterFirstPaint(QWidget* widget, std::function<void()> work, int latestMs = 1000)
+      : QObject(widget), work_(std::move(work)) {
+    widget->installEventFilter(this);
+    QTimer::singleShot(latestMs, this, [this] { Run(); });
+  }
+
+  bool eventFilter(QObject*, QEvent* event) override {
+    if (event->type() == QEvent::Paint) QTimer::singleShot(0, this, [this] { Run(); });
+    return false;
+  }
+
+ private:
+  void Run() {
+    if (!work_) return;
+    parent()->removeEventFilter(this);
+    std::function<void()> work = std::move(work_);
+    work_ = nullptr;
+    work();
+  }
+
+  std::function<void()> work_;
+};
+
+}  // namespace
+
+Windows CreateWindows(PlaySession& player, Dialogs& dialogs, const StartHooks& hooks) {
+  Windows w;
+  if (CreateMainWindow(w, player, dialogs, hooks)) CreateOtherWindows(w, player, dialogs);
   return w;
 }
 
@@ -59,7 +103,7 @@ namespace {
 // QUILLET_SCREENSHOT_ABOUT=<png> the About box; then the program ends. With
 // QUILLET_SCREENSHOT_PLAY=<audio file> that file is added and played first, and the grab waits
 // QUILLET_SCREENSHOT_DELAY milliseconds (default 500) so the lyric strip can follow the track.
-bool ScheduleScreenshots(Windows& w) {
+bool ScheduleScreenshots(Windows& w, const std::function<void()>& createAbout) {
   const QString mainShot = qEnvironmentVariable("QUILLET_SCREENSHOT");
   const QString aboutShot = qEnvironmentVariable("QUILLET_SCREENSHOT_ABOUT");
   if (mainShot.isEmpty() && aboutShot.isEmpty()) return false;
@@ -74,9 +118,10 @@ bool ScheduleScreenshots(Windows& w) {
       w.main->Player.PlayRow(list.Count() - 1);
     });
   }
-  QTimer::singleShot(delay, w.main.get(), [&w, mainShot, aboutShot] {
+  QTimer::singleShot(delay, w.main.get(), [&w, mainShot, aboutShot, createAbout] {
     bool ok = true;
     if (!mainShot.isEmpty()) ok = w.main->grab().save(mainShot) && ok;
+    if (!aboutShot.isEmpty()) createAbout();
     if (!aboutShot.isEmpty() && w.about != nullptr) {
       w.about->show();
       QTimer::singleShot(300, w.main.get(), [&w, aboutShot, ok] {
@@ -121,18 +166,27 @@ int RunApplication(int argc, char** argv, audio::Engine& engine) {
   PlayerShared shared;
   PlaySession player(shared, engine);
   QtDialogs dialogs;
-  Windows windows = CreateWindows(player, dialogs);
-  if (windows.about == nullptr) return 1;
+  Windows windows;
+  if (!CreateMainWindow(windows, player, dialogs, {})) return 1;
   TfrmMain& main = *windows.main;
   new VolumeMemory(player, &main);  // goes with the main window
   ReceiveHandedFiles(instance, HandedFilesReceiver(main));
   main.show();
-  // The media keys and the desktop's sound menus, when there is a session bus to reach them.
-  std::unique_ptr<MainMpris> mpris = MainMpris::Start(player, *main.Tray);
+  // What the first sight of the main window does not need comes right after it: the other
+  // windows (the commands that open them find none before, and do nothing), and the media keys
+  // and the desktop's sound menus, when there is a session bus to reach them.
+  std::unique_ptr<MainMpris> mpris;
+  const auto createOthers = [&] {
+    if (windows.about == nullptr) CreateOtherWindows(windows, player, dialogs);
+  };
+  new AfterFirstPaint(&main, [&] {
+    createOthers();
+    mpris = MainMpris::Start(player, *main.Tray);
+  });
   if (!files.empty()) {
     QTimer::singleShot(0, &main, [&main, &files] { main.List->OpenFiles(files); });
   }
-  ScheduleScreenshots(windows);
+  ScheduleScreenshots(windows, createOthers);
   const int code = app.exec();
   mpris.reset();
   windows.main.reset();

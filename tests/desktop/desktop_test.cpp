@@ -8,6 +8,7 @@
 
 #include <QCoreApplication>
 #include <QDBusConnection>
+#include <QDBusConnectionInterface>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QProcess>
@@ -186,6 +187,31 @@ TEST(OneInstance, WithoutASessionBusEveryStartRunsOnItsOwnSilently) {
     EXPECT_TRUE(QFileInfo::exists(q.Path("a.png")));
     EXPECT_TRUE(QFileInfo::exists(q.Path("b.png")));
   }
+}
+
+TEST(Start, TheOtherWindowsAndTheMediaControlsFollowTheFirstPicture) {
+  ASSERT_TRUE(QDBusConnection::sessionBus().isConnected()) << "run under dbus-run-session";
+  Program q;
+  // Both pictures at once: the About box is made for its picture though the rest waits.
+  q.Set("QUILLET_SCREENSHOT", q.Path("main.png"));
+  q.Set("QUILLET_SCREENSHOT_ABOUT", q.Path("about.png"));
+  q.Set("QUILLET_SCREENSHOT_DELAY", "0");
+  const Outcome shots = q.Exec({});
+  EXPECT_EQ(shots.code, 0) << shots.err;
+  EXPECT_TRUE(QFileInfo::exists(q.Path("main.png")));
+  EXPECT_TRUE(QFileInfo::exists(q.Path("about.png")));
+
+  // Left running, it offers the media controls once its window is up.
+  q.Unset("QUILLET_SCREENSHOT_ABOUT");
+  q.Set("QUILLET_SCREENSHOT_DELAY", "4000");
+  QProcess p;
+  q.Start(p, {});
+  const QString name = QStringLiteral("org.mpris.MediaPlayer2.quillet");
+  EXPECT_TRUE(SpinUntil(4000, [&] {
+    return QDBusConnection::sessionBus().interface()->isServiceRegistered(name).value();
+  }));
+  const Outcome r = Program::Wait(p);
+  EXPECT_EQ(r.code, 0) << r.err;
 }
 
 TEST(MenuStart, WorksInItsOwnConfigFolderAndAShellStartStaysWhereItIs) {

@@ -20,6 +20,9 @@ find . \( -type f -o -type l \) | sort | tee "$tmp/files"
   done
   echo "./share/icons/hicolor/scalable/apps/$id.svg"
   echo "./share/metainfo/$id.metainfo.xml"
+  echo "./share/man/man1/quillet.1.gz"
+  echo "./share/doc/quillet/copyright"
+  echo "./share/doc/quillet/changelog.gz"
 } | sort >"$tmp/expected"
 diff -u "$tmp/expected" "$tmp/files" || fail "installed files differ from the list above"
 
@@ -39,7 +42,12 @@ grep -q '^MimeType=audio/mpeg;.*audio/x-wav;audio/wav;' "$desktop" || fail "Mime
 grep -q "<launchable type=\"desktop-id\">$id.desktop</launchable>" "share/metainfo/$id.metainfo.xml" ||
   fail "metainfo does not launch $id.desktop"
 grep -q "<id>$id</id>" "share/metainfo/$id.metainfo.xml" || fail "metainfo id"
-if grep -q "project_license" "share/metainfo/$id.metainfo.xml"; then fail "no licence is chosen yet"; fi
+grep -q "<project_license>GPL-3.0-or-later</project_license>" "share/metainfo/$id.metainfo.xml" ||
+  fail "metainfo project_license"
+grep -q "<metadata_license>CC0-1.0</metadata_license>" "share/metainfo/$id.metainfo.xml" ||
+  fail "metainfo metadata_license"
+# No web address in what is installed: Quillet has no page of its own to point at.
+if grep -rIl "https\?://[^ ]*quillet" share; then fail "an address names a page Quillet does not have"; fi
 file "share/icons/hicolor/48x48/apps/$id.png" | grep -q "PNG image data, 48 x 48" || fail "48x48 icon"
 version=$(./bin/quillet --version) || fail "installed program does not run"
 echo "== bin/quillet --version: $version"
