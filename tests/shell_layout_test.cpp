@@ -224,6 +224,8 @@ TEST_F(Layout, ContextMenuItemsInOrder) {
                                      {"ItemLoopSel", "选择播放", false, true},
                                      {"ItemLoopSingle", "单首循环", false, true},
                                      {"N3", nullptr, false, false},
+                                     {"ItemOptions", "选    项...", false, false},
+                                     {"N13", nullptr, false, false},
                                      {"ItemAbout", "关    于...", true, false},
                                      {"ItemExit", "退    出", true, false},
                                  });

@@ -1,9 +1,12 @@
-// The player's state values, and the little that all four windows share: the version text and
-// the lyric directory. The play state itself is the player's own (player/PlaySession.h).
+// The player's state values, and the little that all the windows share: the version text, the
+// lyric directory and the options of our own settings file. The play state itself is the
+// player's own (player/PlaySession.h).
 #pragma once
 
 #include <cstdint>
 #include <string>
+
+#include "common/Options.h"
 
 namespace quillet {
 
@@ -26,6 +29,7 @@ inline constexpr const char* kVersionText = "Quillet 06.12.15";
 struct PlayerShared {
   std::string VersionText;  // set early in the main window's creation step
   std::string LyricDir;     // bytes, as read from the settings record; empty when none
+  Options options;          // read at start; the Options window changes them
 };
 
 }  // namespace quillet

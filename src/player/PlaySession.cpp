@@ -177,6 +177,8 @@ void PlaySession::Shutdown() {
   Publish();
 }
 
+void PlaySession::OptionsChanged() { Publish(kChangedOptions); }
+
 // ---- Lyric -------------------------------------------------------------------------------------
 
 std::optional<std::string> PlaySession::LyricFor(const std::string& key) const {

@@ -74,7 +74,8 @@ enum PlayerChange : unsigned {
   kChangedProgress = 1u << 5,
   kTicked = 1u << 6,         // a refresh tick ran: the position is new
   kProgressRead = 1u << 7,   // ... and it set the seek bar's range and place
-  kChangedVolume = 1u << 8,  // a command set the output volume
+  kChangedVolume = 1u << 8,   // a command set the output volume
+  kChangedOptions = 1u << 9,  // the options in Shared changed
 };
 
 // Boxes and focus a command or tick asks of the window, after its displays are up to date.
@@ -124,6 +125,8 @@ class PlaySession {
   void MarkReady();
   // Frees the stream and the device and forgets the lyric and the snapshot; nothing acts after.
   void Shutdown();
+  // Shared.options were changed: the player and its faces follow them.
+  void OptionsChanged();
 
   // ---- Commands --------------------------------------------------------------------------------
   // A command whose button or menu item is off at the moment does nothing, as a click on it

@@ -26,6 +26,7 @@
 #include "shell/TfrmConfig.h"
 #include "shell/TfrmLyric.h"
 #include "shell/TfrmMain.h"
+#include "shell/TfrmOptions.h"
 #include "shell/VolumeMemory.h"
 
 namespace quillet {
@@ -51,6 +52,11 @@ void CreateOtherWindows(Windows& w, PlaySession& player, Dialogs& dialogs) {
   w.main->Windows.about = w.about;
   w.main->Windows.lyric = w.lyric;
   w.main->Windows.config = w.config;
+  w.main->Windows.options = new TfrmOptions(player.Shared, dialogs, w.main.get());
+  w.main->Windows.options->Accepted = [&player](const Options& chosen) {
+    player.Shared.options = chosen;
+    player.OptionsChanged();
+  };
 }
 
 // Runs `work` once, soon after `widget` is first painted (or after `latestMs` if it never is, say

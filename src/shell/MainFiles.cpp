@@ -10,6 +10,7 @@
 #include "shell/TfrmConfig.h"
 #include "shell/TfrmLyric.h"
 #include "shell/TfrmMain.h"
+#include "shell/TfrmOptions.h"
 
 namespace quillet {
 
@@ -63,6 +64,10 @@ void MainFiles::btnConfigureClick() {
 
 void MainFiles::btnAboutAppClick() {
   if (w_.Windows.about != nullptr) w_.Windows.about->ShowModal();
+}
+
+void MainFiles::ItemOptionsClick() {
+  if (w_.Windows.options != nullptr) w_.Windows.options->ShowModal(w_.Player.Shared.options);
 }
 
 void MainFiles::btnEditLyricClick() {

@@ -23,6 +23,8 @@ class MainFiles : public QObject {
   void btnConfigureClick();
   void btnAboutAppClick();
   void btnEditLyricClick();
+  // Opens the Options window over the options in force; what it saves is in force at once.
+  void ItemOptionsClick();
 
  private:
   TfrmMain& w_;

@@ -213,6 +213,8 @@ void TfrmMain::BuildMenu() {
   ItemLoopSel = MenuItem("ItemLoopSel", "选择播放");
   ItemLoopSingle = MenuItem("ItemLoopSingle", "单首循环");
   N3 = MenuSeparator("N3");
+  ItemOptions = MenuItem("ItemOptions", "选    项...");
+  N13 = MenuSeparator("N13");
   ItemAbout = MenuItem("ItemAbout", "关    于...");
   ItemExit = MenuItem("ItemExit", "退    出");
 
@@ -281,6 +283,7 @@ void TfrmMain::Wire() {
   ConnectCheckItem(ItemLoopLst, Modes, [this] { Modes->ItemLoopLstClick(); });
   ConnectCheckItem(ItemLoopSel, Modes, [this] { Modes->ItemLoopSelClick(); });
   ConnectCheckItem(ItemLoopSingle, Modes, [this] { Modes->ItemLoopSingleClick(); });
+  connect(ItemOptions, &QAction::triggered, Files, [this] { Files->ItemOptionsClick(); });
   connect(ItemAbout, &QAction::triggered, Files, [this] { Files->btnAboutAppClick(); });
   connect(ItemExit, &QAction::triggered, Tray, [this] { Tray->btnExitAppClick(); });
 }
@@ -331,6 +334,10 @@ bool TfrmMain::FormCreate(const StartHooks& hooks) {
   const IoResult io = ReadLyricDir(&dir);
   shared.LyricDir = dir;
   if (!io.ok) ShowErrorBox(Dlg, this, shared.VersionText, io.error);
+  // Our own options; a file that cannot be read leaves every option at its default and is said
+  // on the error output (the Options window writes it whole again).
+  const IoResult options = LoadOptions(&shared.options);
+  if (!options.ok) std::fprintf(stderr, "quillet: %s\n", options.error.c_str());
   Player.MarkReady();
   return true;
 }

@@ -30,6 +30,7 @@ namespace quillet {
 class TfrmAbout;
 class TfrmLyric;
 class TfrmConfig;
+class TfrmOptions;
 class MainList;
 class MainTransport;
 class MainModes;
@@ -52,6 +53,7 @@ struct CompanionWindows {
   TfrmAbout* about = nullptr;
   TfrmLyric* lyric = nullptr;
   TfrmConfig* config = nullptr;
+  TfrmOptions* options = nullptr;
 };
 
 class TfrmMain : public QWidget {
@@ -122,6 +124,9 @@ class TfrmMain : public QWidget {
   QAction* ItemLoopSel;
   QAction* ItemLoopSingle;
   QAction* N3;
+  // Our own items, one group above the About item.
+  QAction* ItemOptions;
+  QAction* N13;
   QAction* ItemAbout;
   QAction* ItemExit;
 
