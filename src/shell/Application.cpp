@@ -45,7 +45,7 @@ void CreateOtherWindows(Windows& w, PlaySession& player, Dialogs& dialogs) {
   w.about = new TfrmAbout(player.Shared, w.main.get());
   w.lyric = new TfrmLyric(player, dialogs, *w.main);
   w.lyric->RestoreMain = [m = w.main.get()] {
-    m->CentreOnScreen();
+    CentreOnScreen(m);
     m->ListViewLst->viewport()->update();
   };
   w.config = new TfrmConfig(player.Shared, dialogs, w.main.get());

@@ -8,6 +8,7 @@
 #include <QPainter>
 #include <QPalette>
 #include <QPushButton>
+#include <QScreen>
 #include <QStringList>
 #include <QWidget>
 #include <algorithm>
@@ -263,6 +264,14 @@ QAction* AddMenuSeparator(QMenu* menu, const char* name) {
   a->setSeparator(true);
   menu->addAction(a);
   return a;
+}
+
+void CentreOnScreen(QWidget* window) {
+  const QScreen* s = window->screen();
+  if (s == nullptr) return;
+  QRect frame = window->frameGeometry();
+  frame.moveCenter(s->geometry().center());
+  window->move(frame.topLeft());
 }
 
 void ConnectCheckItem(QAction* item, QObject* context, std::function<void()> handler) {

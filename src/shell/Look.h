@@ -60,6 +60,9 @@ QIcon ApplicationIcon();
 // Colours a widget's text (and its button text) keep in every state.
 void SetTextColour(QWidget* widget, const QColor& colour);
 
+// Puts a window in the middle of the screen it is on.
+void CentreOnScreen(QWidget* window);
+
 // A 75 × 20 command button with its name, its caption in navy Kai and its glyph (if any) at
 // 16 × 16, its left edge at x and its top at y.
 QPushButton* MakeCommandButton(QWidget* parent, const char* name, const char* caption, int x, int y,

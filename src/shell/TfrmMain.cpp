@@ -292,14 +292,6 @@ void TfrmMain::PopupContextMenu(const QPoint& globalPos) {
   PopupMenuContrls->popup(globalPos - QPoint(PopupMenuContrls->sizeHint().width(), 0));
 }
 
-void TfrmMain::CentreOnScreen() {
-  const QScreen* s = screen();
-  if (s == nullptr) return;
-  QRect frame = frameGeometry();
-  frame.moveCenter(s->geometry().center());
-  move(frame.topLeft());
-}
-
 bool TfrmMain::FormCreate(const StartHooks& hooks) {
   PlayerShared& shared = Player.Shared;
   // 1. Files dropped from the desktop or a file manager are accepted.
@@ -345,7 +337,7 @@ bool TfrmMain::FormCreate(const StartHooks& hooks) {
 void TfrmMain::showEvent(QShowEvent* event) {
   if (!shownOnce_) {
     shownOnce_ = true;
-    CentreOnScreen();
+    CentreOnScreen(this);
   }
   QWidget::showEvent(event);
   ListViewLst->viewport()->update();

@@ -135,8 +135,6 @@ class TfrmMain : public QWidget {
 
   // The creation step; false when the back-end test failed and the process was told to end.
   bool FormCreate(const StartHooks& hooks = {});
-  // Puts the window in the middle of the screen it is on.
-  void CentreOnScreen();
 
  protected:
   void showEvent(QShowEvent* event) override;
