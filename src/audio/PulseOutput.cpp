@@ -164,6 +164,10 @@ class PulseOutput final : public Output {
   void SetPaused(bool paused) override {
     Locked lk(d_);
     if (failed_ || paused == corked_) return;
+    if (drained_) {
+      drain_heard_ = HeardLocked();
+      drain_at_ = std::chrono::steady_clock::now();
+    }
     corked_ = paused;
     Drop(pa_stream_cork(s_, paused ? 1 : 0, nullptr, nullptr));
     if (!paused && drained_) Drop(pa_stream_trigger(s_, nullptr, nullptr));
@@ -171,6 +175,8 @@ class PulseOutput final : public Output {
 
   void Drain() override {
     Locked lk(d_);
+    drain_heard_ = HeardLocked();
+    drain_at_ = std::chrono::steady_clock::now();
     drained_ = true;
     if (failed_ || corked_) return;
     Drop(pa_stream_trigger(s_, nullptr, nullptr));
@@ -197,6 +203,13 @@ class PulseOutput final : public Output {
     pa_usec_t usec = 0;
     if (!failed_ && pa_stream_get_time(s_, &usec) >= 0)
       heard_ = std::max(heard_, static_cast<std::uint64_t>(usec) * rate_ / 1000000);
+    if (drained_ && !corked_) {
+      // Nothing follows: the rest plays out in real time. The server's report stands still
+      // once the stream runs dry, by as much as the sink's latency short of the end.
+      const double secs =
+          std::chrono::duration<double>(std::chrono::steady_clock::now() - drain_at_).count();
+      heard_ = std::max(heard_, drain_heard_ + static_cast<std::uint64_t>(secs * rate_));
+    }
     return std::min(heard_, written_);
   }
 
@@ -226,6 +239,8 @@ class PulseOutput final : public Output {
   std::vector<std::int16_t> buf_;
   std::uint64_t written_ = 0;
   std::uint64_t heard_ = 0;
+  std::uint64_t drain_heard_ = 0;  // what was heard when the last frames were written
+  std::chrono::steady_clock::time_point drain_at_{};
   bool replace_ = false;  // the next write goes over frames already written, at written_
   bool corked_ = false;
   bool drained_ = false;
