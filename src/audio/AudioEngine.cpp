@@ -766,7 +766,11 @@ std::uint32_t AudioEngine::ChannelIsActive(Handle h) {
   t_error = kOk;
   switch (s->state) {
     case PlayState::kPlaying:
-      return s->ahead.empty() && !s->src_end ? kStalled : kPlaying;
+      // Stalled: the output has played all it had and the decoder has not caught up.
+      return s->ahead.empty() && !s->src_end && s->voice &&
+                     s->voice->out->Heard() >= s->voice->out->Written()
+                 ? kStalled
+                 : kPlaying;
     case PlayState::kPaused:
       return kPaused;
     default:
