@@ -21,7 +21,7 @@ else
   # desktop-entry and metainfo validators, the .deb tools), benchmarks and fuzzing.
   PACKAGES+=(
     libgtest-dev libgmock-dev libbenchmark-dev
-    x11-utils trayer lame sox dbus-daemon dbus-bin playerctl pulseaudio pulseaudio-utils
+    x11-utils trayer lame sox dbus-daemon dbus-bin playerctl pulseaudio pulseaudio-utils mpv
     desktop-file-utils appstream dpkg-dev file
     clang libclang-rt-14-dev
   )

@@ -364,7 +364,8 @@ TEST_F(PulseTest, TwoFilesCutFromOneTonePlayAsOneToneWithTheQueue) {
     const std::size_t total = kRate * 3 / 2;
     std::vector<float> tone(total * 2);
     for (std::size_t i = 0; i < total; ++i)
-      tone[2 * i] = tone[2 * i + 1] = static_cast<float>(0.5 * std::sin(2 * M_PI * 440 * i / kRate));
+      tone[2 * i] = tone[2 * i + 1] =
+          static_cast<float>(0.5 * std::sin(2 * M_PI * 440 * i / kRate));
     std::string a = pulse_.dir_.File("a.wav"), b = pulse_.dir_.File("b.wav");
     testing::WriteWave(a, {}, std::vector<float>(tone.begin(), tone.begin() + 2 * cut));
     testing::WriteWave(b, {}, std::vector<float>(tone.begin() + 2 * cut, tone.end()));

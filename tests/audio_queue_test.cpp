@@ -51,9 +51,7 @@ float LargestStep(const std::vector<float>& x, std::size_t from = 0, std::size_t
 
 class FakeEngineTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    ASSERT_TRUE(engine_.Init(-1, kRate, 0)) << AudioEngine::ErrorGetCode();
-  }
+  void SetUp() override { ASSERT_TRUE(engine_.Init(-1, kRate, 0)) << AudioEngine::ErrorGetCode(); }
 
   Handle Open(const std::string& path) {
     const Handle h = engine_.StreamCreateFile(false, path, 0, 0, 0);
@@ -101,11 +99,20 @@ struct JoinCase {
 TEST_F(FakeEngineTest, QueuedTrackFollowsTheLastFrameWithoutAGapAndTakesOverThePosition) {
   const JoinCase cases[] = {
       {"WAVE pair", {kRate, 2, WaveFormat::kPcm16}, {kRate, 2, WaveFormat::kPcm16}, false, 1e-4f},
-      {"mono then stereo", {kRate, 1, WaveFormat::kFloat32}, {kRate, 2, WaveFormat::kPcm24}, false,
+      {"mono then stereo",
+       {kRate, 1, WaveFormat::kFloat32},
+       {kRate, 2, WaveFormat::kPcm24},
+       false,
        1e-4f},
-      {"44.1 then 48 kHz", {kRate, 2, WaveFormat::kPcm16}, {48000, 2, WaveFormat::kPcm16}, false,
+      {"44.1 then 48 kHz",
+       {kRate, 2, WaveFormat::kPcm16},
+       {48000, 2, WaveFormat::kPcm16},
+       false,
        0.02f},
-      {"LAME MP3 pair", {kRate, 2, WaveFormat::kPcm16}, {kRate, 2, WaveFormat::kPcm16}, true,
+      {"LAME MP3 pair",
+       {kRate, 2, WaveFormat::kPcm16},
+       {kRate, 2, WaveFormat::kPcm16},
+       true,
        0.05f},
   };
   for (const JoinCase& c : cases) {
@@ -186,8 +193,7 @@ TEST_F(FakeEngineTest, StopSeekFreeOrAnotherPlayBeforeTheJointCancelsTheQueuedTr
     bool a_plays_on;  // the first track is heard to its end
   };
   const Case cases[] = {
-      {"queue 0", [&](Handle a, Handle, Handle) { EXPECT_TRUE(engine_.ChannelQueue(a, 0)); },
-       true},
+      {"queue 0", [&](Handle a, Handle, Handle) { EXPECT_TRUE(engine_.ChannelQueue(a, 0)); }, true},
       {"stop", [&](Handle a, Handle, Handle) { EXPECT_TRUE(engine_.ChannelStop(a)); }, false},
       {"seek", [&](Handle a, Handle, Handle) { EXPECT_TRUE(engine_.ChannelSetPosition(a, 0)); },
        true},

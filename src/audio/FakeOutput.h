@@ -40,7 +40,8 @@ struct FakeTape {
       std::lock_guard<std::mutex> lk(m);
       if (paused || failed) return 0;
       n = std::min(frames, queued.size() / 2);
-      heard.insert(heard.end(), queued.begin(), queued.begin() + static_cast<std::ptrdiff_t>(2 * n));
+      heard.insert(heard.end(), queued.begin(),
+                   queued.begin() + static_cast<std::ptrdiff_t>(2 * n));
       queued.erase(queued.begin(), queued.begin() + static_cast<std::ptrdiff_t>(2 * n));
       played += n;
       w = closed ? nullptr : waker;

@@ -44,8 +44,8 @@ void ToStereo(const float* in, std::size_t frames, std::uint32_t channels, float
   }
 }
 
-std::unique_ptr<FrameSource> FrameSource::Make(std::unique_ptr<Decoder> dec,
-                                               std::uint32_t out_rate, int* error) {
+std::unique_ptr<FrameSource> FrameSource::Make(std::unique_ptr<Decoder> dec, std::uint32_t out_rate,
+                                               int* error) {
   std::unique_ptr<FrameSource> f(new FrameSource);
   f->out_rate_ = out_rate;
   const DecoderInfo& info = dec->info();
@@ -86,7 +86,8 @@ FrameSource::Got FrameSource::Read(std::vector<float>* out) {
       if (sdl_->AudioStreamPut(rs_, stereo_.data(), static_cast<int>(n * 2 * sizeof(float))) == 0)
         DrainResampler(*sdl_, rs_, out);
     } else {
-      out->insert(out->end(), stereo_.begin(), stereo_.begin() + static_cast<std::ptrdiff_t>(n * 2));
+      out->insert(out->end(), stereo_.begin(),
+                  stereo_.begin() + static_cast<std::ptrdiff_t>(n * 2));
     }
     src_in_ += n;
     out_made_ += (out->size() - before) / 2;

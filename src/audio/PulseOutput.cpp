@@ -126,9 +126,9 @@ class PulseOutput final : public Output {
     buf_.resize(frames * 2);
     for (std::size_t i = 0; i < frames * 2; ++i) buf_[i] = To16(stereo[i]);
     const auto offset = static_cast<std::int64_t>(written_ * kFrameBytes);
-    const int r = pa_stream_write(s_, buf_.data(), frames * kFrameBytes, nullptr,
-                                  replace_ ? offset : 0,
-                                  replace_ ? PA_SEEK_ABSOLUTE : PA_SEEK_RELATIVE);
+    const int r =
+        pa_stream_write(s_, buf_.data(), frames * kFrameBytes, nullptr, replace_ ? offset : 0,
+                        replace_ ? PA_SEEK_ABSOLUTE : PA_SEEK_RELATIVE);
     if (r < 0) return 0;
     replace_ = false;
     drained_ = false;
