@@ -179,7 +179,8 @@ bool AudioEngine::StreamFree(Handle h) {
     d.Check(*s);
     d.CancelQueues(*s);
     // What is still to be heard fades out rather than stopping dead.
-    if (s->state == PlayState::kPlaying && s->voice && s->voice->writer == s.get()) d.FadeOut(*s);
+    if (s->state == PlayState::kPlaying && s->voice && s->voice->writer == s.get())
+      d.FadeOut(*s, true);
     d.LetGo(*s);
     d.streams.erase(h);
     s->quit = true;
@@ -203,7 +204,7 @@ bool AudioEngine::ChannelPlay(Handle h, bool restart) {
     if (s->behind) d.CancelQueue(*s->behind);
     const bool audible = s->state == PlayState::kPlaying && s->voice;
     if (restart || s->state == PlayState::kEnded) {
-      if (audible) d.FadeOut(*s);
+      if (audible) d.FadeOut(*s, false);
       d.NewStretch(*s, 0);
       s->fade_in = audible ? d.FadeFrames() : 0;
       s->faded = false;
@@ -225,6 +226,14 @@ bool AudioEngine::ChannelPlay(Handle h, bool restart) {
     Voice& v = *s->voice;
     const bool resumed = s->faded;
     if (resumed) s->fade_in = d.FadeFrames();
+    // Once its fade is heard, the silence of the hold is not waited for.
+    if (resumed && v.out->Heard() >= s->hold_at) d.Recall(v);
+    if (v.out->Written() > s->seg_at + s->seg_out) {
+      // Silence of the hold lies between: the stretch goes on after it.
+      s->seg_src = s->SourceAt(s->seg_out);
+      s->seg_at = s->hold_at = v.out->Written();
+      s->seg_out = 0;
+    }
     s->faded = false;
     s->state = PlayState::kPlaying;
     if (v.corked) {
@@ -247,7 +256,7 @@ bool AudioEngine::ChannelPause(Handle h) {
     d.Check(*s);
     if (s->state == PlayState::kPaused) return Fail(kErrAlready);
     if (s->state != PlayState::kPlaying) return Fail(kErrNotPlaying);
-    s->hold_at = s->voice ? d.FadeOut(*s) : s->hold_at;
+    s->hold_at = s->voice ? d.FadeOut(*s, true) : s->hold_at;
     s->faded = true;
     s->state = PlayState::kPaused;
   }
@@ -264,7 +273,7 @@ bool AudioEngine::ChannelStop(Handle h) {
     d.Check(*s);
     d.CancelQueues(*s);
     if (s->state == PlayState::kPlaying || s->state == PlayState::kPaused) {
-      if (s->state == PlayState::kPlaying && s->voice) s->hold_at = d.FadeOut(*s);
+      if (s->state == PlayState::kPlaying && s->voice) s->hold_at = d.FadeOut(*s, true);
       s->faded = true;
       s->state = PlayState::kStopped;
     }
@@ -346,7 +355,7 @@ bool AudioEngine::ChannelSetPosition(Handle h, std::uint64_t bytes) {
     d.Check(*s);
     d.CancelQueues(*s);
     const bool audible = s->state == PlayState::kPlaying && s->voice;
-    if (audible) d.FadeOut(*s);  // the old place fades out, the new one in
+    if (audible) d.FadeOut(*s, false);  // the old place fades out, the new one in
     if (s->state == PlayState::kEnded) s->state = PlayState::kStopped;
     d.NewStretch(*s, frame);
     if (audible) s->fade_in = d.FadeFrames();

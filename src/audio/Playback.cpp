@@ -16,6 +16,8 @@ constexpr std::size_t kRefillRoom = kAheadFrames / 2;
 constexpr std::size_t kWriteChunk = 4096;
 // Fades of pause, stop and seek: long enough not to click, short enough to feel instant.
 constexpr double kFadeSeconds = 0.008;
+// Silence after the fade of a pause or a stop, while the output is held (FadeOut).
+constexpr double kHoldSilenceSeconds = 0.03;
 // An output let go of plays out its last fade, but closes after this at the latest.
 constexpr auto kLetGoLimit = std::chrono::seconds(2);
 
@@ -224,9 +226,15 @@ void Playback::Recall(Voice& v) {
   if (at >= written) return;
   Stream* w = v.writer;
   if (w) {
+    // Silence written after a hold belongs to no stream.
     const std::uint64_t from = std::max(at, w->seg_at);
-    GiveBack(v, *w, from, written);
+    GiveBack(v, *w, from, std::min(written, w->seg_at + w->seg_out));
     Stream* b = v.before;
+    if (at < w->seg_at && !b) {
+      // It had not begun after the silence of a hold: it begins where the output goes on.
+      w->seg_at = at;
+      w->hold_at = std::min(w->hold_at, at);
+    }
     if (at < w->seg_at && b) {
       GiveBack(v, *b, at, w->seg_at);
       w->voice.reset();
@@ -240,7 +248,7 @@ void Playback::Recall(Voice& v) {
   v.recent.resize(static_cast<std::size_t>(2 * (at - v.recent_from)));
 }
 
-std::uint64_t Playback::FadeOut(Stream& s) {
+std::uint64_t Playback::FadeOut(Stream& s, bool hold) {
   Voice& v = *s.voice;
   Recall(v);
   if (v.writer != &s && v.before == &s) {
@@ -258,7 +266,17 @@ std::uint64_t Playback::FadeOut(Stream& s) {
   }
   if (v.writer != &s) return v.out->Written();
   Fade(v, s);
-  return v.out->Written();
+  const std::uint64_t end = v.out->Written();
+  if (hold) {
+    // A little silence after the fade keeps the output running until the writer holds it
+    // (Serve), so that it never runs dry: an output that ran dry may drop the first frames
+    // that follow.
+    scratch_.assign(static_cast<std::size_t>(2 * kHoldSilenceSeconds * device->rate()), 0.0f);
+    const std::size_t put = v.out->Write(scratch_.data(), scratch_.size() / 2);
+    v.recent.insert(v.recent.end(), scratch_.begin(),
+                    scratch_.begin() + static_cast<std::ptrdiff_t>(2 * put));
+  }
+  return end;
 }
 
 void Playback::Fade(Voice& v, Stream& s) {
@@ -271,7 +289,6 @@ void Playback::Fade(Voice& v, Stream& s) {
     return from * static_cast<float>(n - 1 - k) / static_cast<float>(n);
   });
   if (s.ahead.empty() && s.src_end) s.tail_written = true;
-  v.out->Drain();
 }
 
 void Playback::CancelQueue(Stream& s) {
@@ -283,7 +300,7 @@ void Playback::CancelQueue(Stream& s) {
   Voice& v = *s.voice;
   Recall(v);
   if (v.before == &s) {
-    FadeOut(s);  // too late to take back: the next stream's frames there fade out
+    FadeOut(s, false);  // too late to take back: the next stream's frames there fade out
     s.tail_written = true;
   }
   if (s.queued) {

@@ -152,8 +152,9 @@ class Playback {
   void Recall(Voice& v);
 
   // Fades `s` (its voice's writer) out from the first replaceable frame on; returns where what
-  // is heard of it ends.
-  std::uint64_t FadeOut(Stream& s);
+  // is heard of it ends. With `hold` (pause, stop, free) silence follows; without (a seek),
+  // the new place does.
+  std::uint64_t FadeOut(Stream& s, bool hold);
 
   // Writes the fade-out of `s`'s next frames.
   void Fade(Voice& v, Stream& s);
