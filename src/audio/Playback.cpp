@@ -296,6 +296,7 @@ void Playback::CancelQueue(Stream& s) {
     s.queued->behind = nullptr;
     s.queued = nullptr;
   }
+  UpdateEnd(s);  // a joint already heard is no longer to be cancelled
   if (!s.voice || s.voice->before != &s) return;
   Voice& v = *s.voice;
   Recall(v);
