@@ -135,13 +135,20 @@ def transport_steps(x):
 
 def mpv_ipc(pulse, path, schedule):
     sock = os.path.join(pulse.tmp, "mpv-t.sock")
+    if os.path.exists(sock):
+        os.unlink(sock)
     p = subprocess.Popen(["mpv", "--no-config", "--ao=pulse", "--no-video", "--no-terminal",
                           f"--input-ipc-server={sock}", path], env=pulse.env,
                          stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
     while not os.path.exists(sock):
         time.sleep(0.005)
     s = socket.socket(socket.AF_UNIX)
-    s.connect(sock)
+    for _ in range(500):
+        try:
+            s.connect(sock)
+            break
+        except OSError:
+            time.sleep(0.01)
     t0 = time.monotonic()
     for at, command in schedule:
         time.sleep(max(0.0, t0 + at - time.monotonic()))
