@@ -179,6 +179,29 @@ TEST_F(FakeEngineTest, QueuedTrackFollowsTheLastFrameWithoutAGapAndTakesOverTheP
   }
 }
 
+// A list of tracks, one shorter than the output's buffer: each joins the one before it, the short
+// one waiting for the joint before it to be heard.
+TEST_F(FakeEngineTest, TracksShorterThanTheBufferJoinOneAfterAnother) {
+  const std::size_t n[] = {13230, 2205, 8820};  // 0.3 s, 0.05 s, 0.2 s of one tone
+  std::vector<Handle> h;
+  std::size_t from = 0;
+  for (std::size_t i = 0; i < 3; ++i) {
+    const std::string path = dir_.File("part" + std::to_string(i) + ".wav");
+    testing::WriteWave(path, {}, ToneSamples(from, n[i], 2, kRate));
+    from += n[i];
+    h.push_back(Open(path));
+  }
+  ASSERT_TRUE(engine_.ChannelPlay(h[0], false));
+  ASSERT_TRUE(engine_.ChannelQueue(h[0], h[1]));
+  ASSERT_TRUE(engine_.ChannelQueue(h[1], h[2]));  // the second reports playing before its joint
+  Hear(from + kRate);
+  for (Handle x : h) EXPECT_EQ(engine_.ChannelIsActive(x), kStopped);
+  const std::vector<float> heard = Tape()->Left();
+  ASSERT_EQ(heard.size(), from);
+  for (std::size_t k = 0; k < heard.size(); ++k)
+    ASSERT_NEAR(heard[k], Tone(k, kRate), 1e-4) << "frame " << k;
+}
+
 // Whatever comes before the joint cancels it: nothing of the queued track is heard, and it is
 // left as it was.
 TEST_F(FakeEngineTest, StopSeekFreeOrAnotherPlayBeforeTheJointCancelsTheQueuedTrack) {

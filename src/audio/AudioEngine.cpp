@@ -409,7 +409,7 @@ bool AudioEngine::ChannelQueue(Handle current, Handle next) {
     if (!q) return Fail(kErrHandle);
     if (q == c) return Fail(kErrIllegalParam);
     d.Check(*q);
-    if (c->state != PlayState::kPlaying && c->state != PlayState::kPaused)
+    if (c->state != PlayState::kPlaying && c->state != PlayState::kPaused && !c->behind)
       return Fail(kErrNotPlaying);
     if (q->state == PlayState::kPlaying || q->state == PlayState::kPaused) return Fail(kErrAlready);
     d.CancelQueue(*c);

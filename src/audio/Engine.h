@@ -101,11 +101,11 @@ class Engine {
   virtual bool ChannelSetPositionMs(Handle h, std::uint64_t ms) = 0;
 
   // Gap-free track changes. Hands over `next` (a stream from StreamCreateFile that is neither
-  // playing nor paused, and not `current`) to follow `current` (playing or paused) without a
-  // gap: the engine decodes it ahead and writes its first frame right after the last frame of
-  // `current`, into the same output. Files at another rate are resampled to the output's rate,
-  // so they join as seamlessly. MP3 encoder delay and padding are never played, so two files
-  // cut from one recording join sample for sample.
+  // playing nor paused, and not `current`) to follow `current` (playing, paused, or itself
+  // queued behind another) without a gap: the engine decodes it ahead and writes its first frame
+  // right after the last frame of `current`, into the same output. Files at another rate are
+  // resampled to the output's rate, so they join as seamlessly. MP3 encoder delay and padding are
+  // never played, so two files cut from one recording join sample for sample.
   //   - `next` plays from where it stands: its start, unless it was set elsewhere
   //     (ChannelSetPosition) before. A stream that had played out starts from its start.
   //   - Up to the moment the joint is heard, `current` is the stream playing (its position
@@ -120,7 +120,9 @@ class Engine {
   //     stream, whenever they come before the joint is heard. Pausing and resuming `current`
   //     keeps it. A cancel that comes in the last few milliseconds, when the joint is already on
   //     its way to the listener, fades out the few frames of `next` that are.
-  // Codes: 5 bad handle, 20 `next` is `current`, 24 `current` is not playing or paused, 14
+  //   - A track shorter than the output's buffer (a quarter of a second) joins the one after
+  //     it once its own joint has been heard; a chain of such tracks may leave a short gap.
+  // Codes: 5 bad handle, 20 `next` is `current`, 24 `current` is not playing, paused or queued, 14
   // `next` is playing or paused. ChannelQueue(current, 0) is true whether or not anything was
   // queued.
   virtual bool ChannelQueue(Handle current, Handle next) = 0;

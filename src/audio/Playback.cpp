@@ -130,9 +130,14 @@ bool Playback::Join(Voice& v) {
   Stream* s = v.writer;
   Stream* q = s->queued;
   if (!q) return false;
+  if (v.before) {
+    // One joint at a time: a track shorter than the output's buffer waits for the joint
+    // before it to be heard.
+    UpdateEnd(*v.before);
+    if (v.before) return false;
+  }
   s->queued = nullptr;
   q->behind = nullptr;
-  if (v.before) v.before->voice.reset();  // an earlier joint long since heard
   v.before = s;
   v.writer = q;
   q->voice = s->voice;
@@ -349,6 +354,7 @@ void Playback::Pump() {
     for (const auto& v : voices) {
       Serve(*v);
       if (v->writer && v->writer->state != PlayState::kPlaying && !v->corked) settling = true;
+      if (v->writer && v->writer->queued && v->before) settling = true;  // a joint waits
     }
     const auto now = Clock::now();
     for (auto it = voices.begin(); it != voices.end();) {

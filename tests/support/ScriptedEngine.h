@@ -199,7 +199,10 @@ class ScriptedEngine final : public audio::Engine {
     Stream* n = Find(next);
     if (n == nullptr) return Fail(audio::kErrHandle);
     if (next == current) return Fail(audio::kErrIllegalParam);
-    if (c->st != St::Playing && c->st != St::Paused) return Fail(audio::kErrNotPlaying);
+    bool queuedItself = false;
+    for (const auto& [other, o] : streams) queuedItself = queuedItself || o.queued == current;
+    if (c->st != St::Playing && c->st != St::Paused && !queuedItself)
+      return Fail(audio::kErrNotPlaying);
     if (n->st == St::Playing || n->st == St::Paused) return Fail(audio::kErrAlready);
     CancelQueues(next);
     if (n->st == St::Ended) n->pos = 0;
