@@ -109,9 +109,11 @@ class Engine {
   //   - `next` plays from where it stands: its start, unless it was set elsewhere
   //     (ChannelSetPosition) before. A stream that had played out starts from its start.
   //   - Up to the moment the joint is heard, `current` is the stream playing (its position
-  //     runs to its length) and `next` reports kPlaying at its starting position. From that
-  //     moment `current` is stopped, played out (ChannelIsActive 0, position = its length, a
-  //     later ChannelPlay starts it from 0), and `next` plays with its own position and length.
+  //     runs to its length); `next` stands at its starting position and reports 0 until it is
+  //     joined, kPlaying from then on. From that moment `current` is stopped, played out
+  //     (ChannelIsActive 0, position = its length, a later ChannelPlay starts it from 0), and
+  //     `next` plays with its own position and length. So the joint has been heard when
+  //     ChannelIsActive(current) is 0 while ChannelIsActive(next) is not.
   //   - To repeat one track, queue a second stream of the same file; a stream cannot follow
   //     itself.
   //   - Cancelled, with `next` left as it was (not playing, at its starting position), by
