@@ -8,6 +8,10 @@
 //   sound_server_bench sync FILE
 //       Plays FILE and writes "pos MONOTONIC_S POSITION_S" every 5 ms; pauses at 3.2 s for
 //       0.8 s ("pause T" / "resume T"), seeks to 10.48 s at 5.2 s ("seek T"), ends at 8 s.
+//   sound_server_bench queue FIRST SECOND
+//       Plays FIRST with SECOND queued behind it (bench/gapless_bench.py), until SECOND ends.
+//   sound_server_bench transport FILE
+//       Plays FILE; pauses at 1.0 s, resumes at 1.5 s, seeks to 5.0 s at 2.5 s, stops at 3.5 s.
 #include <sys/resource.h>
 #include <time.h>
 
@@ -95,13 +99,48 @@ int Sync(const char* file) {
   return 0;
 }
 
+int Queue(const char* first, const char* second) {
+  AudioEngine engine;
+  if (!engine.Init(-1, 44100, 0)) return Fail("Init");
+  const Handle a = engine.StreamCreateFile(false, first, 0, 0, 0);
+  const Handle b = engine.StreamCreateFile(false, second, 0, 0, 0);
+  if (!a || !b || !engine.ChannelPlay(a, false)) return Fail("play");
+  if (!engine.ChannelQueue(a, b)) return Fail("queue");
+  while (engine.ChannelIsActive(a) != quillet::audio::kStopped) Sleep(0.01);
+  std::printf("joint %.6f\n", Now());
+  while (engine.ChannelIsActive(b) != quillet::audio::kStopped) Sleep(0.01);
+  Sleep(0.1);
+  engine.Free();
+  return 0;
+}
+
+int Transport(const char* file) {
+  AudioEngine engine;
+  if (!engine.Init(-1, 44100, 0)) return Fail("Init");
+  const Handle h = engine.StreamCreateFile(false, file, 0, 0, 0);
+  if (!h || !engine.ChannelPlay(h, false)) return Fail("play");
+  Sleep(1.0);
+  engine.ChannelPause(h);
+  Sleep(0.5);
+  engine.ChannelPlay(h, false);
+  Sleep(1.0);
+  engine.ChannelSetPosition(h, engine.ChannelSeconds2Bytes(h, 5.0));
+  Sleep(1.0);
+  engine.ChannelStop(h);
+  Sleep(0.2);
+  engine.Free();
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc >= 4 && std::strcmp(argv[1], "engine") == 0) return Engine(argv[2], std::atof(argv[3]));
   if (argc >= 3 && std::strcmp(argv[1], "sync") == 0) return Sync(argv[2]);
+  if (argc >= 4 && std::strcmp(argv[1], "queue") == 0) return Queue(argv[2], argv[3]);
+  if (argc >= 3 && std::strcmp(argv[1], "transport") == 0) return Transport(argv[2]);
   std::fprintf(stderr,
-               "usage: %s engine FILE SECONDS | sync FILE\n"
+               "usage: %s engine FILE SECONDS | sync FILE | queue FIRST SECOND | transport FILE\n"
                "Run through bench/sound_server_bench.py, which starts the sound server.\n",
                argv[0]);
   return 2;

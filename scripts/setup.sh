@@ -23,7 +23,7 @@ else
   PACKAGES+=(
     libgtest-dev libgmock-dev libbenchmark-dev
     x11-utils trayer lame sox ffmpeg python3-mutagen id3v2 flac vorbis-tools
-    dbus-daemon dbus-bin playerctl pulseaudio pulseaudio-utils
+    dbus-daemon dbus-bin playerctl pulseaudio pulseaudio-utils mpv
     desktop-file-utils appstream dpkg-dev file lintian man-db groff-base
     clang libclang-rt-14-dev
   )

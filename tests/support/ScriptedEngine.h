@@ -31,6 +31,7 @@ class ScriptedEngine final : public audio::Engine {
     File file;
     double pos = 0;
     St st = St::Fresh;
+    audio::Handle queued = 0;  // ChannelQueue: the stream that follows at the end
   };
 
   std::map<std::string, File> files;  // what opens; anything else fails with kErrFileOpen
@@ -89,6 +90,7 @@ class ScriptedEngine final : public audio::Engine {
   }
   bool StreamFree(audio::Handle h) override {
     calls.push_back("free " + std::to_string(h));
+    CancelQueues(h);
     return streams.erase(h) > 0 ? Ok() : Fail(audio::kErrHandle);
   }
   bool ChannelPlay(audio::Handle h, bool restart) override {
@@ -99,6 +101,8 @@ class ScriptedEngine final : public audio::Engine {
     if (s == nullptr) return Fail(audio::kErrHandle);
     if (s->file.playFails) return Fail(audio::kErrUnknown);
     if (s->st == St::Lost) return Fail(audio::kErrDevice);
+    for (auto& [other, o] : streams)
+      if (other != h) o.queued = 0;
     if (restart || s->st == St::Ended) s->pos = 0;
     s->st = St::Playing;
     return Ok();
@@ -116,6 +120,7 @@ class ScriptedEngine final : public audio::Engine {
     calls.push_back("stop " + std::to_string(h));
     Stream* s = Find(h);
     if (s == nullptr) return Fail(audio::kErrHandle);
+    CancelQueues(h);
     s->st = St::Stopped;
     return Ok();
   }
@@ -155,8 +160,53 @@ class ScriptedEngine final : public audio::Engine {
     Stream* s = Find(h);
     if (s == nullptr) return Fail(audio::kErrHandle);
     if (s->file.lengthKnown && bytes > Bytes(s->file.seconds)) return Fail(audio::kErrPosition);
+    CancelQueues(h);
     s->pos = static_cast<double>(bytes) / kBytesPerSecond;
     if (s->st == St::Ended) s->st = St::Stopped;
+    return Ok();
+  }
+  std::uint64_t ChannelGetLengthMs(audio::Handle h) override {
+    Stream* s = Find(h);
+    if (s == nullptr || !s->file.lengthKnown) return audio::kNotAvailable;
+    return static_cast<std::uint64_t>(s->file.seconds * 1000);
+  }
+  std::uint64_t ChannelGetPositionMs(audio::Handle h) override {
+    ++positionReads;
+    Stream* s = Find(h);
+    if (s == nullptr || !positionKnown) return audio::kNotAvailable;
+    return static_cast<std::uint64_t>(s->pos * 1000);
+  }
+  bool ChannelSetPositionMs(audio::Handle h, std::uint64_t ms) override {
+    calls.push_back("seekms " + std::to_string(h) + " " + std::to_string(ms));
+    Stream* s = Find(h);
+    if (s == nullptr) return Fail(audio::kErrHandle);
+    const double seconds = static_cast<double>(ms) / 1000;
+    if (s->file.lengthKnown && seconds > s->file.seconds) return Fail(audio::kErrPosition);
+    CancelQueues(h);
+    s->pos = seconds;
+    if (s->st == St::Ended) s->st = St::Stopped;
+    return Ok();
+  }
+  // The engine's rules, without sound: `next` follows when the test ends `current` (End).
+  bool ChannelQueue(audio::Handle current, audio::Handle next) override {
+    calls.push_back("queue " + std::to_string(current) + " " + std::to_string(next));
+    Stream* c = Find(current);
+    if (c == nullptr) return Fail(audio::kErrHandle);
+    if (next == 0) {
+      c->queued = 0;
+      return Ok();
+    }
+    Stream* n = Find(next);
+    if (n == nullptr) return Fail(audio::kErrHandle);
+    if (next == current) return Fail(audio::kErrIllegalParam);
+    bool queuedItself = false;
+    for (const auto& [other, o] : streams) queuedItself = queuedItself || o.queued == current;
+    if (c->st != St::Playing && c->st != St::Paused && !queuedItself)
+      return Fail(audio::kErrNotPlaying);
+    if (n->st == St::Playing || n->st == St::Paused) return Fail(audio::kErrAlready);
+    CancelQueues(next);
+    if (n->st == St::Ended) n->pos = 0;
+    c->queued = next;
     return Ok();
   }
   std::uint32_t GetVolume() override {
@@ -176,11 +226,14 @@ class ScriptedEngine final : public audio::Engine {
     return it == streams.end() ? nullptr : &it->second;
   }
   void At(audio::Handle h, double seconds) { Find(h)->pos = seconds; }
-  // The stream plays out: its position stands at the end and it is no longer active.
+  // The stream plays out: its position stands at the end and it is no longer active. A stream
+  // queued behind it plays on from where it stands.
   void End(audio::Handle h) {
     Stream* s = Find(h);
     s->pos = s->file.seconds;
     s->st = St::Ended;
+    if (Stream* n = Find(s->queued)) n->st = St::Playing;
+    s->queued = 0;
   }
   int Count(const std::string& prefix) const {
     int n = 0;
@@ -199,6 +252,11 @@ class ScriptedEngine final : public audio::Engine {
   bool Fail(int code) {
     error_ = code;
     return false;
+  }
+  // Stop, seek and free cancel the queue `h` takes part in, on either side.
+  void CancelQueues(audio::Handle h) {
+    for (auto& [other, o] : streams)
+      if (other == h || o.queued == h) o.queued = 0;
   }
   int error_ = audio::kOk;
 };
