@@ -9,6 +9,7 @@
 #include <tuple>
 
 #include "common/FileIo.h"
+#include "shell/DesktopStart.h"
 #include "support/PlayRig.h"
 #include "support/fixtures/AudioFixtures.h"
 
@@ -115,6 +116,9 @@ TEST_F(FoldersTest, AnUnreadableFolderOnTheCommandLineIsReportedAndTheRestAdded)
   WriteSineWave(wav, 0.05);
   ASSERT_EQ(::chmod(folder.c_str(), 0), 0);
   const bool root = ::access(folder.c_str(), R_OK) == 0;  // root reads it regardless
+  // The command line lets folders pass, as files; only a missing name is left out.
+  EXPECT_EQ(ExistingFiles({folder, rig.File("gone"), wav}),
+            (std::vector<std::string>{folder, wav}));
   w.List->OpenFiles({folder, wav});
   ::chmod(folder.c_str(), 0755);
   EXPECT_EQ(Paths(), std::vector<std::string>{wav});

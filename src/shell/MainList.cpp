@@ -128,14 +128,13 @@ void MainList::AddRows(const std::vector<std::string>& paths) {
 void MainList::AddExpanded(const std::vector<std::string>& paths) {
   if (paths.empty()) return;
   auto job = std::make_shared<AddJob>(paths, AddOptions{}, list_.RowMaker());
-  TakeRows({[job](std::vector<PlaylistRow>* rows, std::size_t max) {
-              return job->TakeReady(rows, max);
-            },
-            [job] { return job->Finished(); }, [job] { job->Cancel(); },
-            [job] {
-              const AddJob::Progress p = job->progress();
-              return p.planning ? std::size_t{0} : p.total;
-            }});
+  TakeRows(
+      {[job](std::vector<PlaylistRow>* rows, std::size_t max) { return job->TakeReady(rows, max); },
+       [job] { return job->Finished(); }, [job] { job->Cancel(); },
+       [job] {
+         const AddJob::Progress p = job->progress();
+         return p.planning ? std::size_t{0} : p.total;
+       }});
   const std::vector<std::string> errors = job->errors();
   if (errors.empty()) return;
   std::string text;
