@@ -57,7 +57,9 @@ TEST_F(PlaylistFileTest, SavingThreeRowsWritesTheirRecordsByteForByte) {
   ASSERT_EQ(rig.dialogs.fileRequests.size(), 1u);
   const Dialogs::FileRequest& q = rig.dialogs.fileRequests[0];
   EXPECT_EQ(q.title.toStdString(), "保存播放列表...");
-  EXPECT_EQ(q.filter.toStdString(), "播放列表文件（*.pst）|*.pst");
+  // The .pst entry first (and preselected), the M3U8 one after it.
+  EXPECT_EQ(q.filter.toStdString(), "播放列表文件（*.pst）|*.pst|M3U8 播放列表（*.m3u8）|*.m3u8");
+  EXPECT_EQ(q.filterIndex, 0);
   EXPECT_EQ(q.defaultSuffix.toStdString(), "pst");
   EXPECT_EQ(q.directory.toStdString(), rig.dir());
   EXPECT_TRUE(rig.dialogs.messages.empty());  // no question for a new file, no success note

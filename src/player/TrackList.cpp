@@ -23,6 +23,10 @@ void TrackList::Unwatch(Watcher* watcher) { std::erase(watchers_, watcher); }
 
 PlaylistRow TrackList::Probe(const std::string& path) const { return ProbeTrackRow(path, probe_); }
 
+FileRow TrackList::RowMaker() const {
+  return [probe = probe_](const std::string& path) { return ProbeTrackRow(path, probe); };
+}
+
 void TrackList::Append(PlaylistRow row) {
   const int at = Count();
   Tell([at](Watcher& w) { w.BeforeInsert(at, at); });

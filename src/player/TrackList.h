@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "playlist/Playlist.h"
+#include "playlist/RowProber.h"
 #include "playlist/TrackProbe.h"
 
 namespace quillet {
@@ -43,6 +44,8 @@ class TrackList {
 
   // The row a file becomes (its tag, name and length); nothing is added.
   PlaylistRow Probe(const std::string& path) const;
+  // Probe as a function the add workers can call on their threads (it holds a copy of the probe).
+  FileRow RowMaker() const;
   void Append(PlaylistRow row);
   void Append(std::vector<PlaylistRow> rows);
   // Removes the given rows (any order, duplicates and rows out of range allowed); the rest keep

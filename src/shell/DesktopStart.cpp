@@ -33,11 +33,12 @@ std::optional<int> AnswerCommandLine(const CommandLine& commandLine) {
 std::vector<std::string> ExistingFiles(const std::vector<std::string>& names) {
   std::vector<std::string> files;
   for (const std::string& name : names) {
-    if (IsRegularFile(name)) {
+    // A folder passes too: the running Quillet adds the audio below it.
+    if (IsRegularFile(name) || IsDirectory(name)) {
       files.push_back(name);
     } else {
       std::fprintf(stderr, "quillet: %s: %s, left out\n", name.c_str(),
-                   PathExists(name) ? "not a file" : "no such file");
+                   PathExists(name) ? "not a file or folder" : "no such file");
     }
   }
   return files;

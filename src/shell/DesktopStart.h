@@ -18,7 +18,7 @@ class SingleInstance;
 // status then (0, 0, 2); nothing for a command line that starts the program.
 std::optional<int> AnswerCommandLine(const CommandLine& commandLine);
 
-// The names that are files; each one left out is reported on the error output.
+// The names that are files or folders; each one left out is reported on the error output.
 std::vector<std::string> ExistingFiles(const std::vector<std::string>& names);
 
 // A start from the desktop entry works in ConfigHomeDir(), created when missing, so the settings

@@ -1,13 +1,18 @@
 #include "shell/MainList.h"
 
+#include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QItemSelectionModel>
 #include <QProgressDialog>
 #include <algorithm>
+#include <chrono>
 #include <memory>
+#include <thread>
 
 #include "common/DisplayText.h"
 #include "common/FileIo.h"
+#include "playlist/AddSources.h"
+#include "playlist/RowProber.h"
 #include "shell/TfrmMain.h"
 
 namespace quillet {
@@ -106,32 +111,94 @@ void MainList::KeepFocusedSelected() {
   list_.SetSelection(std::move(rows), focused);
 }
 
-// Appends a row per path, in order. Many files that take a while show a progress dialog with the
-// count, which keeps the window (and the refresh tick) alive while they are probed; cancelling it
-// keeps the rows made so far and skips the rest.
+// Appends a row per path, in order, probed on every core. Many files that take a while show a
+// progress dialog with the count, which keeps the window (and the refresh tick) alive while they
+// are probed; cancelling it keeps the rows made so far and skips the rest.
 void MainList::AddRows(const std::vector<std::string>& paths) {
-  const int total = static_cast<int>(paths.size());
+  if (paths.empty()) return;
+  std::shared_ptr<RowProber> prober = RowProber::ForPaths(paths, list_.RowMaker());
+  const std::size_t total = paths.size();
+  TakeRows({[prober](std::vector<PlaylistRow>* rows, std::size_t max) {
+              return prober->TakeReady(rows, max);
+            },
+            [prober] { return prober->Finished(); }, [prober] { prober->Cancel(); },
+            [total] { return total; }});
+}
+
+void MainList::AddExpanded(const std::vector<std::string>& paths) {
+  if (paths.empty()) return;
+  auto job = std::make_shared<AddJob>(paths, AddOptions{}, list_.RowMaker());
+  TakeRows(
+      {[job](std::vector<PlaylistRow>* rows, std::size_t max) { return job->TakeReady(rows, max); },
+       [job] { return job->Finished(); }, [job] { job->Cancel(); },
+       [job] {
+         const AddJob::Progress p = job->progress();
+         return p.planning ? std::size_t{0} : p.total;
+       }});
+  const std::vector<std::string> errors = job->errors();
+  if (errors.empty()) return;
+  std::string text;
+  for (const std::string& e : errors) text += (text.empty() ? "" : "\n") + e;
+  ShowErrorBox(w_.Dlg, &w_, w_.Player.Shared.VersionText, text);
+}
+
+// The rows are appended a few at a time as they become ready. The events are served between
+// them (not while waiting for the first ones, so a cancel always finds some rows added).
+void MainList::TakeRows(const RowFeed& feed) {
+  constexpr std::size_t kBatch = 16;
+  constexpr qint64 kServeEveryMs = 20;
   QElapsedTimer clock;
   clock.start();
+  qint64 served = 0;
+  std::size_t taken = 0;
   std::unique_ptr<QProgressDialog> progress;
-  for (int i = 0; i < total; ++i) {
-    if (!progress && total >= kAddProgressThreshold && clock.elapsed() >= AddProgressDelayMs) {
+  while (!feed.finished()) {
+    std::vector<PlaylistRow> rows;
+    const std::size_t got = feed.take(&rows, kBatch);
+    if (got > 0) {
+      taken += got;
+      list_.Append(std::move(rows));
+    }
+    const std::size_t total = feed.total();
+    const bool many = total == 0 || total >= static_cast<std::size_t>(kAddProgressThreshold);
+    if (!progress && many && clock.elapsed() >= AddProgressDelayMs && !feed.finished()) {
       progress = std::make_unique<QProgressDialog>(&w_);
       progress->setObjectName(QStringLiteral("AddProgress"));
       progress->setWindowTitle(DisplayText(w_.Player.Shared.VersionText));
       progress->setCancelButtonText(QString::fromUtf8("取消"));
-      progress->setRange(0, total);
       progress->setWindowModality(Qt::WindowModal);
       progress->setMinimumDuration(0);
       progress->setAutoReset(false);
+      progress->setAutoClose(false);
     }
+    if (got == 0 && clock.elapsed() - served < kServeEveryMs) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(1));
+      continue;
+    }
+    served = clock.elapsed();
     if (progress) {
-      if (progress->wasCanceled()) break;
-      progress->setLabelText(
-          QString::fromUtf8("正在添加歌曲：第 %1 首，共 %2 首").arg(i + 1).arg(total));
+      if (progress->wasCanceled()) {
+        feed.cancel();
+        break;
+      }
+      if (total == 0) {
+        progress->setRange(0, 0);
+        progress->setLabelText(QString::fromUtf8("正在查找歌曲……"));
+      } else {
+        progress->setRange(0, static_cast<int>(total));
+        progress->setLabelText(QString::fromUtf8("正在添加歌曲：第 %1 首，共 %2 首")
+                                   .arg(std::min(taken + 1, total))
+                                   .arg(total));
+      }
+      // A modal progress dialog serves the events as its value is set.
+      progress->setValue(static_cast<int>(std::min(taken, total)));
+      if (progress->wasCanceled()) {
+        feed.cancel();
+        break;
+      }
+    } else if (clock.elapsed() >= AddProgressDelayMs) {
+      QCoreApplication::processEvents();
     }
-    AddTrackRow(paths[static_cast<std::size_t>(i)]);
-    if (progress) progress->setValue(i + 1);
   }
 }
 
@@ -158,8 +225,12 @@ void MainList::btnAddLstClick() {
 }
 
 void MainList::WMDropFiles(const std::vector<std::string>& paths) {
-  // Every name whole, whatever it names.
-  AddRows(paths);
+  // With the option on, folders and playlists open; off, every name whole, whatever it names.
+  if (w_.Player.Shared.options.addFoldersOnDrop) {
+    AddExpanded(paths);
+  } else {
+    AddRows(paths);
+  }
 }
 
 void MainList::btnDelLstClick() {
@@ -188,9 +259,8 @@ void MainList::ListViewLstDblClick() { w_.Player.PlayAfresh(); }
 void MainList::OpenFiles(const std::vector<std::string>& paths) {
   if (!w_.Player.Snapshot().ready || paths.empty()) return;
   const int first = list_.Count();
-  // The drop handler adds rows exactly as the add command does (with its progress dialog for
-  // many files, whose cancel keeps the rows made so far).
-  WMDropFiles(paths);
+  // With the progress dialog for many files, whose cancel keeps the rows made so far.
+  AddExpanded(paths);
   if (list_.Count() <= first) return;
   list_.SelectOnly(first);
   if (w_.isVisible()) w_.ListViewLst->setFocus();

@@ -4,6 +4,8 @@
 #pragma once
 
 #include <QObject>
+#include <cstddef>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -39,8 +41,9 @@ class MainList : public QObject, private TrackList::Watcher {
   // row -1: the view changed the selection of many rows at once without naming one.
   void ListViewLstSelectItem(int row, bool selected);
   void ListViewLstDblClick();
-  // Adds the files as rows, in order, as the add command does, then starts the first new row as
-  // a double-click on it does. Nothing happens before start-up is done or after exit.
+  // Adds the named paths as rows, in order, then starts the first new row as a double-click on
+  // it does: folders add the audio below them and playlists their entries. Nothing happens
+  // before start-up is done or after exit.
   void OpenFiles(const std::vector<std::string>& paths);
   // Adds the focused row to the selection, keeping the rows already selected.
   void KeepFocusedSelected();
@@ -49,6 +52,18 @@ class MainList : public QObject, private TrackList::Watcher {
   void SelectionChanged() override;
   void ViewSelectionChanged(const std::vector<int>& on, const std::vector<int>& off);
   void AddRows(const std::vector<std::string>& paths);
+  // Folders and playlists opened (the command line, a drop with the option on); unreadable
+  // ones are reported in the error box once the rest is added.
+  void AddExpanded(const std::vector<std::string>& paths);
+
+  // Rows made off this thread, taken in order as they come.
+  struct RowFeed {
+    std::function<std::size_t(std::vector<PlaylistRow>*, std::size_t)> take;
+    std::function<bool()> finished;
+    std::function<void()> cancel;
+    std::function<std::size_t()> total;  // 0 while not yet known
+  };
+  void TakeRows(const RowFeed& feed);
 
   TfrmMain& w_;
   TrackList& list_;
