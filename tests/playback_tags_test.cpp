@@ -2,6 +2,7 @@
 // encoding of the Options window), and the lyric a file carries in the lyric strip.
 #include <gtest/gtest.h>
 
+#include <QPlainTextEdit>
 #include <memory>
 
 #include "common/DisplayText.h"
@@ -91,6 +92,21 @@ TEST_F(PlayerTags, EmbeddedLyricInTheStrip) {
   WriteBytes(app->workDir() + "/qt.lrc", "[ti:File]\n[00:00.10]from the file\n");
   p.PlayRow(0);
   EXPECT_EQ(p.Lyric(), (std::vector<std::string>{"[ti:File]", "[00:00.10]from the file"}));
+}
+
+// With the option on, the lyric editor imports the lyric an audio file carries.
+TEST_F(PlayerTags, EditorImportsTheEmbeddedLyric) {
+  const std::string path = Tagged("qt.mp3", {"--USLT", ":[00\\:00.10]故事的小黄花\\n:chi"});
+  SetOptions(false, true);
+  Dialogs::FileResult chosen;
+  chosen.accepted = true;
+  chosen.files << QString::fromStdString(path);
+  app->dialogs().fileResults.push_back(chosen);
+  app->lyric().ItemLoadClick();
+  EXPECT_TRUE(app->dialogs().fileRequests.back().filter.contains(QStringLiteral("*.mp3")));
+  EXPECT_TRUE(
+      app->lyric().MOLyric->toPlainText().contains(QString::fromUtf8("[00:00.10]故事的小黄花")))
+      << app->lyric().MOLyric->toPlainText().toStdString();
 }
 
 }  // namespace
