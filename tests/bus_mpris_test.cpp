@@ -15,6 +15,7 @@
 #include "shell/MainMpris.h"
 #include "support/AppFixture.h"
 #include "support/fixtures/AudioFixtures.h"
+#include "support/fixtures/TagFixtures.h"
 
 namespace quillet::testing {
 namespace {
@@ -66,7 +67,10 @@ class Mpris : public ::testing::Test {
     app = std::make_unique<AppFixture>(o);
     for (const char* name : {"a.mp3", "b.mp3", "c.mp3"}) {
       const std::string path = app->workDir() + "/" + name;
-      MakeMp3(path, Mp3Spec{.seconds = 8.0, .id3v1 = true, .artist = "Ann", .album = "Blue"});
+      // The ID3v1 title, which the desktop now sees, is the file name, as the row shows.
+      MakeMp3(
+          path,
+          Mp3Spec{.seconds = 8.0, .id3v1 = true, .title = name, .artist = "Ann", .album = "Blue"});
       w().List->AddTrackRow(path);
     }
     mpris = MainMpris::Start(app->session(), *w().Tray);
@@ -173,6 +177,48 @@ TEST_F(Mpris, LoopNextMetadataPositionVolume) {
   EXPECT_EQ(w().ItemLoopSingle->text(), QString::fromUtf8("单首循环"));
   EXPECT_FALSE(w().ItemLoopLst->isChecked());
   EXPECT_EQ(Ctl({"loop"}), "Track");
+}
+
+// The best tag goes to the desktop, ID3v2 with no ID3v1 here, and the cover as a file in the
+// cache folder.
+TEST_F(Mpris, MetadataFromTheTagAndCover) {
+  if (!Mid3v2Available()) GTEST_SKIP() << "mid3v2 (python3-mutagen) is not installed";
+  TempDir cache;
+  const QByteArray oldCache = qgetenv("XDG_CACHE_HOME");
+  qputenv("XDG_CACHE_HOME", QByteArray::fromStdString(cache.path()));
+  const std::string path = app->workDir() + "/tagged.mp3";
+  MakeMp3(path, Mp3Spec{.seconds = 8.0});
+  WritePng(app->workDir() + "/cover.png", 200);
+  Mid3v2(path, {"-t", "七里香", "-a", "周杰伦", "-A", "叶惠美", "--TPE2", "Jay Chou", "-T", "3/10",
+                "-p", app->workDir() + "/cover.png:front:3:image/png"});
+  ASSERT_FALSE(ReadId3Tag(path).found);
+  w().List->AddTrackRow(path);
+  Select(3);
+  ASSERT_TRUE(Settle([&] { return w().btnPlay->isEnabled(); }));
+  Ctl({"play"});
+  ASSERT_TRUE(Settle([&] { return s().state == psPlaying && Playing() == "tagged.mp3"; }));
+
+  EXPECT_EQ(Ctl({"metadata", "--format",
+                 "{{title}}|{{artist}}|{{album}}|{{xesam:albumArtist}}|{{xesam:trackNumber}}"}),
+            "七里香|周杰伦|叶惠美|Jay Chou|3");
+  const QUrl art(QString::fromStdString(Ctl({"metadata", "mpris:artUrl"})));
+  ASSERT_TRUE(art.isLocalFile()) << art.toString().toStdString();
+  const std::string file = art.toLocalFile().toStdString();
+  EXPECT_EQ(file.rfind(cache.path() + "/quillet/", 0), 0u) << file;
+  std::string picture, want;
+  EXPECT_TRUE(ReadBytes(file, &picture));
+  EXPECT_TRUE(ReadBytes(app->workDir() + "/cover.png", &want));
+  EXPECT_EQ(picture, want);
+
+  // A file with only an ID3v1 tag has its texts and no picture.
+  Ctl({"previous"});
+  ASSERT_TRUE(Settle([&] { return Playing() == "c.mp3"; }));
+  EXPECT_EQ(Ctl({"metadata", "--format", "{{title}}|{{artist}}|{{mpris:artUrl}}"}), "c.mp3|Ann|");
+  if (oldCache.isNull()) {
+    qunsetenv("XDG_CACHE_HOME");
+  } else {
+    qputenv("XDG_CACHE_HOME", oldCache);
+  }
 }
 
 // What the desktop hears: nothing while a track just plays on, one signal for one pause.

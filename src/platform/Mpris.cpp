@@ -60,6 +60,11 @@ QVariantMap MetadataMap(const MediaControls::Track& t) {
   m.insert(QStringLiteral("xesam:title"), t.title);
   if (!t.artist.isEmpty()) m.insert(QStringLiteral("xesam:artist"), QStringList{t.artist});
   if (!t.album.isEmpty()) m.insert(QStringLiteral("xesam:album"), t.album);
+  if (!t.albumArtist.isEmpty()) {
+    m.insert(QStringLiteral("xesam:albumArtist"), QStringList{t.albumArtist});
+  }
+  if (t.trackNumber > 0) m.insert(QStringLiteral("xesam:trackNumber"), t.trackNumber);
+  if (!t.artUrl.isEmpty()) m.insert(QStringLiteral("mpris:artUrl"), t.artUrl);
   return m;
 }
 

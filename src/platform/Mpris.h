@@ -19,6 +19,9 @@ class MediaControls {
     QString id;                  // a bus object path, new for every track start; empty: no track
     std::int64_t lengthUs = -1;  // below 0: not known
     QString url, title, artist, album;
+    QString albumArtist;
+    int trackNumber = 0;  // 0: not known
+    QString artUrl;       // a file: URL of the cover picture; empty: none
     bool operator==(const Track&) const = default;
   };
   // Everything that is announced when it changes. The play position is not: it is read when

@@ -7,6 +7,7 @@
 #include "common/FileIo.h"
 #include "lyrics/Lyrics.h"
 #include "player/TimeTexts.h"
+#include "playlist/TagReader.h"
 #include "playlist/TrackProbe.h"
 
 namespace quillet {
@@ -164,6 +165,7 @@ void PlaySession::Reset() {
 
 void PlaySession::MarkReady() {
   ready_ = true;
+  list_.SetRowOptions(RowOptionsFor(Shared.options));
   Publish();
 }
 
@@ -177,7 +179,10 @@ void PlaySession::Shutdown() {
   Publish();
 }
 
-void PlaySession::OptionsChanged() { Publish(kChangedOptions); }
+void PlaySession::OptionsChanged() {
+  list_.SetRowOptions(RowOptionsFor(Shared.options));
+  Publish(kChangedOptions);
+}
 
 // ---- Lyric -------------------------------------------------------------------------------------
 
@@ -191,9 +196,10 @@ void PlaySession::ShowLyric(const std::string& key) {
   if (auto text = LyricFor(key)) now_.lyricLine = std::move(*text);
 }
 
-// The lyric of the track that starts: the header summary of its lyric file, or its name, artist
-// and album. Failures to read the settings or the lyric file are reported. The track becomes the
-// open stream's.
+// The lyric of the track that starts: the header summary of its lyric file (with embedded lyrics
+// on and no lyric file, of the lyric inside the audio file), or its name, artist and album.
+// Failures to read the settings or the lyric file are reported. The track becomes the open
+// stream's.
 void PlaySession::Announce(const std::string& path, const std::string& name,
                            const std::string& artist, const std::string& album) {
   playing_ = PlayingTrack{CurrentStream, path, name, artist, album};
@@ -209,6 +215,15 @@ void PlaySession::Announce(const std::string& path, const std::string& name,
     }
     // The track plays on without its lyric; the strip says what it is instead.
     Fail(read.error);
+  } else if (Shared.options.embeddedLyrics) {
+    // No lyric file: the lyric the audio file carries stands in for it, read by the same rules.
+    const std::string embedded =
+        ReadEmbeddedTags(path, LegacyEncodingFor(Shared.options.tagEncoding), kTagLyric).lyric;
+    if (!embedded.empty()) {
+      LyricLines = SplitLyricLines(embedded);
+      if (!LyricTextEmpty(LyricLines)) ShowLyric(kHeaderInfoKey);
+      return;
+    }
   }
   now_.lyricLine = TrackInfoLine(name, artist, album);
 }

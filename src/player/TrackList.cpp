@@ -21,10 +21,35 @@ void TrackList::Watch(Watcher* watcher) { watchers_.push_back(watcher); }
 
 void TrackList::Unwatch(Watcher* watcher) { std::erase(watchers_, watcher); }
 
-PlaylistRow TrackList::Probe(const std::string& path) const { return ProbeTrackRow(path, probe_); }
+LegacyEncoding LegacyEncodingFor(TagEncoding encoding) {
+  switch (encoding) {
+    case TagEncoding::Gb18030:
+      return LegacyEncoding::kGb18030;
+    case TagEncoding::Big5:
+      return LegacyEncoding::kBig5;
+    case TagEncoding::Latin1:
+      return LegacyEncoding::kLatin1;
+    case TagEncoding::Auto:
+      break;
+  }
+  return LegacyEncoding::kAuto;
+}
+
+TrackProbeOptions RowOptionsFor(const Options& options) {
+  TrackProbeOptions o;
+  o.fullTags = options.fullTags;
+  o.tagEncoding = LegacyEncodingFor(options.tagEncoding);
+  return o;
+}
+
+PlaylistRow TrackList::Probe(const std::string& path) const {
+  return ProbeTrackRow(path, probe_, rowOptions_);
+}
 
 FileRow TrackList::RowMaker() const {
-  return [probe = probe_](const std::string& path) { return ProbeTrackRow(path, probe); };
+  return [probe = probe_, options = rowOptions_](const std::string& path) {
+    return ProbeTrackRow(path, probe, options);
+  };
 }
 
 void TrackList::Append(PlaylistRow row) {

@@ -9,11 +9,18 @@
 #include <string>
 #include <vector>
 
+#include "common/Options.h"
 #include "playlist/Playlist.h"
 #include "playlist/RowProber.h"
 #include "playlist/TrackProbe.h"
 
 namespace quillet {
+
+// The Options window's tag encoding as the tag reader takes it.
+LegacyEncoding LegacyEncodingFor(TagEncoding encoding);
+// How files become rows under the options: full tags and the tag encoding (the row encoding
+// stays the locale's).
+TrackProbeOptions RowOptionsFor(const Options& options);
 
 class TrackList {
  public:
@@ -42,9 +49,13 @@ class TrackList {
   const PlaylistRow& Row(int row) const { return rows_.at(static_cast<std::size_t>(row)); }
   int Count() const { return static_cast<int>(rows_.size()); }
 
-  // The row a file becomes (its tag, name and length); nothing is added.
+  // The row a file becomes (its tag, name and length, under the row options); nothing is added.
   PlaylistRow Probe(const std::string& path) const;
-  // Probe as a function the add workers can call on their threads (it holds a copy of the probe).
+  // What Probe and RowMaker read from files; the defaults read ID3v1 alone.
+  void SetRowOptions(const TrackProbeOptions& options) { rowOptions_ = options; }
+  const TrackProbeOptions& RowOptions() const { return rowOptions_; }
+  // Probe as a function of its own, with the length probe and the row options of now bound in:
+  // it may be copied and called from any thread, and later changes of the options do not reach it.
   FileRow RowMaker() const;
   void Append(PlaylistRow row);
   void Append(std::vector<PlaylistRow> rows);
@@ -78,6 +89,7 @@ class TrackList {
   }
 
   LengthProbe probe_;
+  TrackProbeOptions rowOptions_;
   std::vector<PlaylistRow> rows_;
   std::vector<int> selected_;
   int focused_ = -1;

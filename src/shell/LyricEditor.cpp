@@ -3,13 +3,15 @@
 // The editor holds its text as the widget's Unicode text. An imported file is read whole as
 // bytes, taken without a byte-order mark as the lyric strip takes it (UTF-16 becomes UTF-8), and
 // decoded the way every stored text of the program is shown (UTF-8 when the bytes are valid
-// UTF-8, else GB18030, which covers GBK). A saved file is always UTF-8: it holds every
+// UTF-8, else GB18030, which covers GBK). With embedded lyrics on, an audio file can be chosen too: the lyric
+// it carries (UTF-8) is imported the same way. A saved file is always UTF-8: it holds every
 // character the editor can hold, the lyric strip reads it unambiguously (a short GBK line can
 // happen to be valid UTF-8 and would be shown wrongly), and players detect UTF-8 without a
 // byte-order mark.
 #include <QByteArray>
 #include <QClipboard>
 #include <QFile>
+#include <QFileInfo>
 #include <QGuiApplication>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -23,6 +25,8 @@
 #include "common/FileIo.h"
 #include "lyrics/LyricEditText.h"
 #include "lyrics/Lyrics.h"
+#include "player/TrackList.h"
+#include "playlist/TagReader.h"
 #include "shell/TfrmLyric.h"
 
 namespace quillet {
@@ -104,13 +108,34 @@ void TfrmLyric::ItemLoadClick() {
   ODLoadLyric.directory = PathText(State.LyricDir);
   ODLoadLyric.title = QString::fromUtf8("导入歌词文本...");
   ODLoadLyric.filter = QString::fromUtf8("歌词文本（*.lrc,*.txt）|*.lrc;*.txt");
+  // With embedded lyrics on, the lyric an audio file carries can be imported too.
+  const bool embedded = State.options.embeddedLyrics;
+  if (embedded) {
+    ODLoadLyric.filter += QString::fromUtf8(
+        "|歌曲文件中的内嵌歌词（*.mp3,*.wav,*.flac,*.ogg）|*.mp3;*.wav;*.flac;*.ogg;*.opus");
+  }
   ODLoadLyric.filterIndex = 0;
   ODLoadLyric.multiple = false;
   const Dialogs::FileResult chosen = Dlg.openFiles(this, ODLoadLyric);
   if (!chosen.accepted || chosen.files.isEmpty()) return;
 
+  const std::string path = LocalBytes(chosen.files.front());
   std::string bytes;
-  const IoResult io = ReadFileHead(LocalBytes(chosen.files.front()), kMaxImportBytes + 1, &bytes);
+  IoResult io;
+  const QString suffix = QFileInfo(chosen.files.front()).suffix().toLower();
+  if (embedded && suffix != QLatin1String("lrc") && suffix != QLatin1String("txt")) {
+    if (!IsRegularFile(path)) {
+      io = {false, "cannot read " + path + ": not a regular file"};
+    } else {
+      bytes = ReadEmbeddedTags(path, LegacyEncodingFor(State.options.tagEncoding), kTagLyric).lyric;
+      if (bytes.empty()) {
+        ShowNotice(Dlg, this, "这个歌曲文件没有内嵌歌词！");
+        return;
+      }
+    }
+  } else {
+    io = ReadFileHead(path, kMaxImportBytes + 1, &bytes);
+  }
   if (!io.ok) {
     ShowErrorBox(Dlg, this, State.VersionText, io.error);
     return;

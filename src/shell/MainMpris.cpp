@@ -3,12 +3,15 @@
 #include <QFileInfo>
 #include <QUrl>
 #include <cmath>
+#include <cstdio>
 
 #include "common/AppId.h"
 #include "common/DisplayText.h"
 #include "platform/Mpris.h"
 #include "player/PlaySession.h"
 #include "player/PlaybackRules.h"
+#include "playlist/CoverArt.h"
+#include "playlist/TagReader.h"
 
 namespace quillet {
 
@@ -70,6 +73,18 @@ class PlayerControls final : public MediaControls {
       n.track.title = DisplayTagText(t.name).trimmed();
       n.track.artist = DisplayTagText(t.artist).trimmed();
       n.track.album = DisplayTagText(t.album).trimmed();
+      // The best tag the file carries goes before them, field by field.
+      const TrackTags& tags = TagsOf(t);
+      auto take = [](QString* field, const std::string& utf8) {
+        const QString text = QString::fromStdString(utf8).trimmed();
+        if (!text.isEmpty()) *field = text;
+      };
+      take(&n.track.title, tags.texts.title);
+      take(&n.track.artist, tags.texts.artist);
+      take(&n.track.album, tags.texts.album);
+      take(&n.track.albumArtist, tags.texts.albumArtist);
+      n.track.trackNumber = tags.texts.trackNumber;
+      n.track.artUrl = tags.artUrl;
     }
     return n;
   }
@@ -127,8 +142,38 @@ class PlayerControls final : public MediaControls {
   // Before start-up has finished and after exit, nothing acts.
   bool Ready() const { return p_.Snapshot().ready; }
 
+  // What the playing track's file carries, read once when it starts (not at every tick): its
+  // tag texts, and its cover written to the cache folder.
+  struct TrackTags {
+    TagTexts texts;
+    QString artUrl;
+  };
+  const TrackTags& TagsOf(const PlayingTrack& t) {
+    if (t.stream == tagsStream_) return tags_;
+    tagsStream_ = t.stream;
+    tags_ = TrackTags();
+    const EmbeddedTags read = ReadEmbeddedTags(
+        t.path, LegacyEncodingFor(p_.Shared.options.tagEncoding), kTagTexts | kTagCover);
+    tags_.texts = read.texts;
+    if (!read.cover.Empty()) {
+      std::string file;
+      const IoResult saved = SaveCoverArt(read.cover, &file);
+      if (saved.ok && !file.empty()) {
+        tags_.artUrl = QString::fromStdString(FileUrl(file));
+      } else {
+        // The desktop goes without the picture; the reason is said once per track start.
+        std::fprintf(stderr,
+                     "quillet: the cover of %s could not be kept for the media controls: %s\n",
+                     t.path.c_str(), saved.ok ? "no cache folder" : saved.error.c_str());
+      }
+    }
+    return tags_;
+  }
+
   PlaySession& p_;
   ProgramWindow& window_;
+  std::uint32_t tagsStream_ = 0;
+  TrackTags tags_;
 };
 
 }  // namespace
