@@ -60,6 +60,8 @@ QVariantMap MetadataMap(const MediaControls::Track& t) {
   m.insert(QStringLiteral("xesam:title"), t.title);
   if (!t.artist.isEmpty()) m.insert(QStringLiteral("xesam:artist"), QStringList{t.artist});
   if (!t.album.isEmpty()) m.insert(QStringLiteral("xesam:album"), t.album);
+  if (!t.lyricText.isEmpty()) m.insert(QStringLiteral("xesam:asText"), t.lyricText);
+  if (!t.currentLine.isEmpty()) m.insert(QStringLiteral("quillet:currentLine"), t.currentLine);
   return m;
 }
 

@@ -19,6 +19,8 @@ class MediaControls {
     QString id;                  // a bus object path, new for every track start; empty: no track
     std::int64_t lengthUs = -1;  // below 0: not known
     QString url, title, artist, album;
+    QString lyricText;    // xesam:asText: the lyric, one line each; empty: none
+    QString currentLine;  // quillet:currentLine: the lyric line shown now
     bool operator==(const Track&) const = default;
   };
   // Everything that is announced when it changes. The play position is not: it is read when
