@@ -254,17 +254,18 @@ PlaySession::NudgeResult PlaySession::NudgeLyric(int deltaMs) {
   NudgeResult r;
   if (!ready_ || !ExactLyric() || lyricPath_.empty()) return r;
   r.done = true;
-  lyricOffsetMs_ = std::clamp<std::int64_t>(lyricOffsetMs_ + deltaMs, -kMaxLyricOffsetMs,
-                                            kMaxLyricOffsetMs);
+  lyricOffsetMs_ =
+      std::clamp<std::int64_t>(lyricOffsetMs_ + deltaMs, -kMaxLyricOffsetMs, kMaxLyricOffsetMs);
   r.notice = LyricOffsetNotice(lyricOffsetMs_ - timed_.offsetMs);
   r.io = WriteLyricOffset(lyricPath_, lyricOffsetMs_);
   if (!r.io.ok) Fail(r.io.error);
-  now_.lyricLine = r.notice;
-  now_.lyricTranslation.clear();
+  // The timer is aimed anew for the moved lines; the notice stands in the strip meanwhile.
   noticeTicks_ = 0;
   if (CurrentStream != 0 && PlayerState != psStopped) {
     ShowExactLyric(PositionMs(), PlayerState == psPlaying);
   }
+  now_.lyricLine = r.notice;
+  now_.lyricTranslation.clear();
   noticeTicks_ = kNoticeTicks;
   Publish();
   return r;
@@ -599,7 +600,10 @@ void PlaySession::ProgressStep(int selectedRow) {
     now_.progressMax = WholeSeconds(len.seconds);
     now_.progressPosition = WholeSeconds(pos.seconds);
     progressRead_ = true;
-    if (noticeTicks_ > 0) --noticeTicks_;
+    // The notice gives way to the header summary, or to the line heard now.
+    if (noticeTicks_ > 0 && --noticeTicks_ == 0 && !LyricTextEmpty(LyricLines)) {
+      ShowLyric(kHeaderInfoKey);
+    }
     if (ExactLyric()) {
       ShowExactLyric(std::llround(pos.seconds * 1000), PlayerState == psPlaying);
     } else if (!LyricTextEmpty(LyricLines)) {
