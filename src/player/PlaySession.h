@@ -81,8 +81,8 @@ enum PlayerChange : unsigned {
   kChangedCommands = 1u << 3,
   kChangedLyric = 1u << 4,
   kChangedProgress = 1u << 5,
-  kTicked = 1u << 6,          // a refresh tick ran: the position is new
-  kProgressRead = 1u << 7,    // ... and it set the seek bar's range and place
+  kTicked = 1u << 6,         // a refresh tick ran: the position is new
+  kProgressRead = 1u << 7,   // ... and it set the seek bar's range and place
   kChangedVolume = 1u << 8,   // a command set the output volume
   kChangedOptions = 1u << 9,  // the options in Shared changed
 };
