@@ -16,6 +16,7 @@
 #include "support/AppFixture.h"
 #include "support/fixtures/AudioFixtures.h"
 #include "support/fixtures/TagFixtures.h"
+#include "support/fixtures/FileFixtures.h"
 
 namespace quillet::testing {
 namespace {
@@ -219,6 +220,18 @@ TEST_F(Mpris, MetadataFromTheTagAndCover) {
   } else {
     qputenv("XDG_CACHE_HOME", oldCache);
   }
+}
+
+// The lyric's text and, with exact timing, the line heard now, in the metadata.
+TEST_F(Mpris, LyricTextAndCurrentLine) {
+  WriteBytes(app->workDir() + "/a.lrc", "[ti:A]\r\n[00:00.00]First\r\n[00:30.00]Later\r\n");
+  app->state().options.exactLyrics = true;
+  Select(0);
+  ASSERT_TRUE(Settle([&] { return w().btnPlay->isEnabled(); }));
+  Ctl({"play"});
+  ASSERT_TRUE(Settle([&] { return s().state == psPlaying; }));
+  EXPECT_EQ(Ctl({"metadata", "--format", "{{xesam:asText}}|{{quillet:currentLine}}"}),
+            "First\nLater|First");
 }
 
 // What the desktop hears: nothing while a track just plays on, one signal for one pause.

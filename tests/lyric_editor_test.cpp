@@ -148,6 +148,24 @@ TEST_F(LyricEditorTest, StampingTwicePutsTheNewerStampFirstAndUndoKeepsBoth) {
   EXPECT_EQ(ShowLyricText(lyric, "00:15"), "line typed");
 }
 
+// With exact timing: hundredths, the output delay taken off and the text's offset added back,
+// and an original stamped together with its translation.
+TEST_F(LyricEditorTest, ExactStampsHundredthsAndAWholeTranslationGroup) {
+  app.state().options.exactLyrics = true;
+  app.state().options.lyricDelayMs = 200;
+  SetText("[offset:500]\n[00:10.00]原文\n[00:10.00]trans\nnext");
+  PutCaret(2);
+  Playing(12.34);
+  ed().btnInsertTagClick();
+  EXPECT_EQ(app.session().Snapshot().state, psPaused);
+  EXPECT_EQ(Text(), (Lines{"[offset:500]", "[00:12.64][00:10.00]原文", "[00:12.64][00:10.00]trans",
+                           "next"}));
+  ed().btnTagPlayClick();
+  PutCaret(3);
+  ed().btnInsertTagClick();
+  EXPECT_EQ(Text()[3], "[00:12.64]next");
+}
+
 TEST_F(LyricEditorTest, StampAtPositionZeroOrOnAnEmptyLine) {
   SetText("a\n\nb");
   PutCaret(0);

@@ -65,6 +65,8 @@ QVariantMap MetadataMap(const MediaControls::Track& t) {
   }
   if (t.trackNumber > 0) m.insert(QStringLiteral("xesam:trackNumber"), t.trackNumber);
   if (!t.artUrl.isEmpty()) m.insert(QStringLiteral("mpris:artUrl"), t.artUrl);
+  if (!t.lyricText.isEmpty()) m.insert(QStringLiteral("xesam:asText"), t.lyricText);
+  if (!t.currentLine.isEmpty()) m.insert(QStringLiteral("quillet:currentLine"), t.currentLine);
   return m;
 }
 

@@ -22,6 +22,8 @@ class MediaControls {
     QString albumArtist;
     int trackNumber = 0;  // 0: not known
     QString artUrl;       // a file: URL of the cover picture; empty: none
+    QString lyricText;    // xesam:asText: the lyric, one line each; empty: none
+    QString currentLine;  // quillet:currentLine: the lyric line shown now
     bool operator==(const Track&) const = default;
   };
   // Everything that is announced when it changes. The play position is not: it is read when

@@ -1,16 +1,24 @@
 #include "player/PlaySession.h"
 
 #include <algorithm>
+#include <cmath>
 
 #include "audio/AudioEngine.h"
 #include "audio/Engine.h"
 #include "common/FileIo.h"
+#include "lyrics/LyricOffset.h"
 #include "lyrics/Lyrics.h"
+#include "lyrics/TimedLyric.h"
 #include "player/TimeTexts.h"
 #include "playlist/TagReader.h"
 #include "playlist/TrackProbe.h"
 
 namespace quillet {
+
+namespace {
+// About a second and a half of 150 ms ticks.
+constexpr int kNoticeTicks = 10;
+}  // namespace
 
 LengthProbe EngineLengthProbe() {
   return [](const std::string& path) -> std::optional<double> {
@@ -76,7 +84,10 @@ unsigned PlaySession::Compare(const PlayerSnapshot& b) const {
       a.canStop != b.canStop || a.canNext != b.canNext) {
     c |= kChangedCommands;
   }
-  if (a.lyricLine != b.lyricLine) c |= kChangedLyric;
+  if (a.lyricLine != b.lyricLine || a.lyricTranslation != b.lyricTranslation ||
+      a.lyricText != b.lyricText) {
+    c |= kChangedLyric;
+  }
   if (a.progressCaption != b.progressCaption || a.progressMax != b.progressMax ||
       a.progressPosition != b.progressPosition) {
     c |= kChangedProgress;
@@ -157,7 +168,7 @@ void PlaySession::Reset() {
   PlayerState = psStopped;
   PlayMode = pmNone;
   CurrentStream = 0;
-  LyricLines.clear();
+  ForgetLyric();
   SelPaths.clear();
   LstIndex = -1;
   Publish();
@@ -174,13 +185,19 @@ void PlaySession::Shutdown() {
   engine_.StreamFree(CurrentStream);
   CurrentStream = 0;
   engine_.Free();
-  LyricLines.clear();
+  ForgetLyric();
   SelPaths.clear();
   Publish();
 }
 
 void PlaySession::OptionsChanged() {
   list_.SetRowOptions(RowOptionsFor(Shared.options));
+  if (CurrentStream != 0 && PlayerState != psStopped) {
+    ShowExactLyric(PositionMs(), PlayerState == psPlaying);
+  }
+  if (!Shared.options.exactLyrics || !Shared.options.showTranslation) {
+    now_.lyricTranslation.clear();
+  }
   Publish(kChangedOptions);
 }
 
@@ -194,6 +211,67 @@ std::optional<std::string> PlaySession::LyricFor(const std::string& key) const {
 
 void PlaySession::ShowLyric(const std::string& key) {
   if (auto text = LyricFor(key)) now_.lyricLine = std::move(*text);
+}
+
+void PlaySession::ForgetLyric() {
+  LyricLines.clear();
+  timed_ = TimedLyric();
+  lyricPath_.clear();
+  lyricOffsetMs_ = 0;
+  noticeTicks_ = 0;
+  now_.lyricTranslation.clear();
+  now_.lyricText.clear();
+  now_.lyricNextMs = -1;
+}
+
+bool PlaySession::ExactLyric() const {
+  return Shared.options.exactLyrics && !timed_.groups.empty();
+}
+
+// The line of the group heard at playMs (the output delay taken off, the offset as moved).
+// Before the first group the strip keeps what it shows (the header summary). `running`: the
+// track plays on, so the next line is due.
+void PlaySession::ShowExactLyric(std::int64_t playMs, bool running) {
+  now_.lyricNextMs = -1;
+  if (!ExactLyric()) return;
+  const LyricPosition at =
+      FindLyricGroup(timed_, playMs, Shared.options.lyricDelayMs, lyricOffsetMs_);
+  now_.lyricAtMs = playMs;
+  if (running && at.nextChangeMs != kNoLyricChange) now_.lyricNextMs = at.nextChangeMs;
+  // The correction notice stays for its ticks.
+  if (noticeTicks_ > 0 || at.group < 0) return;
+  LyricGroupText text = GroupText(timed_, at.group);
+  now_.lyricLine = std::move(text.original);
+  now_.lyricTranslation =
+      Shared.options.showTranslation ? std::move(text.translation) : std::string();
+}
+
+void PlaySession::LyricTick() {
+  if (!ready_ || !ExactLyric() || CurrentStream == 0 || PlayerState == psStopped) return;
+  if (PlayerState == psSeeking) return;
+  ShowExactLyric(PositionMs(), PlayerState == psPlaying);
+  Publish();
+}
+
+PlaySession::NudgeResult PlaySession::NudgeLyric(int deltaMs) {
+  NudgeResult r;
+  if (!ready_ || !ExactLyric() || lyricPath_.empty()) return r;
+  r.done = true;
+  lyricOffsetMs_ =
+      std::clamp<std::int64_t>(lyricOffsetMs_ + deltaMs, -kMaxLyricOffsetMs, kMaxLyricOffsetMs);
+  r.notice = LyricOffsetNotice(lyricOffsetMs_ - timed_.offsetMs);
+  r.io = WriteLyricOffset(lyricPath_, lyricOffsetMs_);
+  if (!r.io.ok) Fail(r.io.error);
+  // The timer is aimed anew for the moved lines; the notice stands in the strip meanwhile.
+  noticeTicks_ = 0;
+  if (CurrentStream != 0 && PlayerState != psStopped) {
+    ShowExactLyric(PositionMs(), PlayerState == psPlaying);
+  }
+  now_.lyricLine = r.notice;
+  now_.lyricTranslation.clear();
+  noticeTicks_ = kNoticeTicks;
+  Publish();
+  return r;
 }
 
 // The lyric of the track that starts: the header summary of its lyric file (with embedded lyrics
@@ -210,7 +288,13 @@ void PlaySession::Announce(const std::string& path, const std::string& name,
   if (IsRegularFile(lyricPath)) {
     const IoResult read = LoadLyricFile(lyricPath, &LyricLines);
     if (read.ok) {
+      timed_ = ParseTimedLyric(LyricLines);
+      lyricPath_ = lyricPath;
+      lyricOffsetMs_ = timed_.offsetMs;
+      now_.lyricTranslation.clear();
+      now_.lyricText = LyricPlainText(timed_);
       if (!LyricTextEmpty(LyricLines)) ShowLyric(kHeaderInfoKey);
+      ShowExactLyric(0, true);
       return;
     }
     // The track plays on without its lyric; the strip says what it is instead.
@@ -221,7 +305,13 @@ void PlaySession::Announce(const std::string& path, const std::string& name,
         ReadEmbeddedTags(path, LegacyEncodingFor(Shared.options.tagEncoding), kTagLyric).lyric;
     if (!embedded.empty()) {
       LyricLines = SplitLyricLines(embedded);
+      // Timed as a file's lyric is; with no file of its own, the correction keys write nothing.
+      timed_ = ParseTimedLyric(LyricLines);
+      lyricOffsetMs_ = timed_.offsetMs;
+      now_.lyricTranslation.clear();
+      now_.lyricText = LyricPlainText(timed_);
       if (!LyricTextEmpty(LyricLines)) ShowLyric(kHeaderInfoKey);
+      ShowExactLyric(0, true);
       return;
     }
   }
@@ -263,16 +353,17 @@ void PlaySession::DoPlay(const PlaylistRow* selected) {
   if (PlayerState == psPaused) {
     engine_.ChannelPlay(CurrentStream, false);
     PlayerState = psPlaying;
+    if (ExactLyric()) ShowExactLyric(PositionMs(), true);
     return;
   }
   now_.lyricLine.clear();
-  LyricLines.clear();
+  ForgetLyric();
   StartRowAfresh(*selected, list_.FirstSelected());
 }
 
 void PlaySession::DoPlayAfresh(const PlaylistRow* selected) {
   now_.lyricLine = kLyricPlaceholder;
-  LyricLines.clear();
+  ForgetLyric();
   if (selected != nullptr) StartRowAfresh(*selected, list_.FirstSelected());
 }
 
@@ -307,13 +398,14 @@ void PlaySession::Pause() {
   if (!ready_ || !now_.canPause || CurrentStream == 0) return;
   engine_.ChannelPause(CurrentStream);
   PlayerState = psPaused;
+  if (ExactLyric()) ShowExactLyric(PositionMs(), false);
   Publish();
 }
 
 void PlaySession::Stop() {
   if (!ready_ || !now_.canStop || CurrentStream == 0) return;
   CloseStream();
-  LyricLines.clear();
+  ForgetLyric();
   now_.lyricLine.clear();
   PlayerState = psStopped;
   PlayMode = pmNone;
@@ -326,13 +418,13 @@ void PlaySession::EndForLoopStep() {
   engine_.ChannelStop(CurrentStream);
   engine_.StreamFree(CurrentStream);
   now_.lyricLine.clear();
-  LyricLines.clear();
+  ForgetLyric();
 }
 
 // Previous or next with no play mode: starts the row `step` away from the selected one.
 void PlaySession::StepWithoutMode(int step) {
   now_.lyricLine.clear();
-  LyricLines.clear();
+  ForgetLyric();
   const int i = list_.FirstSelected();
   const int target = i + step;
   if (i < 0 || target < 0 || target >= list_.Count() || PlayerState != psPlaying) return;
@@ -461,7 +553,7 @@ void PlaySession::ListLoopStep(int* selectedRow) {
   // With no row there is nothing to start; the mode waits for rows.
   if (list_.Count() == 0) return;
   now_.lyricLine = kLyricPlaceholder;
-  LyricLines.clear();
+  ForgetLyric();
   LstIndex = WrapCursor(LstIndex, list_.Count());
   const int index = LstIndex;
   const PlaylistRow row = list_.Row(index);
@@ -484,7 +576,7 @@ void PlaySession::SingleLoopStep() {
   // The mode goes off with the track, and with it its check mark, the mode's only display.
   PlayerState = psStopped;
   PlayMode = pmNone;
-  LyricLines.clear();
+  ForgetLyric();
   now_.lyricLine = kLyricPlaceholder;
   engine_.StreamFree(CurrentStream);
   CurrentStream = 0;
@@ -493,7 +585,7 @@ void PlaySession::SingleLoopStep() {
 // In loop selection, a stopped player starts the path at SelIndex.
 void PlaySession::LoopSelectionStep() {
   if (PlayMode != pmLoopSel || PlayerState != psStopped || SelPaths.empty()) return;
-  LyricLines.clear();
+  ForgetLyric();
   now_.lyricLine = kLyricPlaceholder;
   SelIndex = WrapCursor(SelIndex, static_cast<int>(SelPaths.size()));
   const std::string path = SelPaths[static_cast<std::size_t>(SelIndex)];
@@ -527,7 +619,15 @@ void PlaySession::ProgressStep(int selectedRow) {
     now_.progressMax = WholeSeconds(len.seconds);
     now_.progressPosition = WholeSeconds(pos.seconds);
     progressRead_ = true;
-    if (!LyricTextEmpty(LyricLines)) ShowLyric(pos.text);
+    // The notice gives way to the header summary, or to the line heard now.
+    if (noticeTicks_ > 0 && --noticeTicks_ == 0 && !LyricTextEmpty(LyricLines)) {
+      ShowLyric(kHeaderInfoKey);
+    }
+    if (ExactLyric()) {
+      ShowExactLyric(std::llround(pos.seconds * 1000), PlayerState == psPlaying);
+    } else if (!LyricTextEmpty(LyricLines)) {
+      ShowLyric(pos.text);
+    }
     return;
   }
   const bool selected = selectedRow >= 0 && selectedRow < list_.Count();
@@ -550,6 +650,8 @@ void PlaySession::EndOfTrackStep() {
     PlayMode = pmNone;
   }
   now_.lyricLine = kLyricPlaceholder;
+  now_.lyricTranslation.clear();
+  now_.lyricNextMs = -1;
   PlayerState = psStopped;
 }
 
@@ -597,7 +699,11 @@ void PlaySession::SeekPreview(int barSeconds) {
   const TimeInfo len = StreamLengthInfo(engine_, CurrentStream);
   const std::string at = TimeText(barSeconds);
   now_.progressCaption = ProgressCaption(at, len.text);
-  if (!LyricTextEmpty(LyricLines)) ShowLyric(at);
+  if (ExactLyric()) {
+    ShowExactLyric(std::int64_t{barSeconds} * 1000, false);
+  } else if (!LyricTextEmpty(LyricLines)) {
+    ShowLyric(at);
+  }
   Publish();
 }
 
@@ -619,6 +725,8 @@ void PlaySession::PlayFrom(double seconds) {
   engine_.ChannelSetPosition(h, bytes);
   engine_.ChannelPlay(h, false);
   PlayerState = psPlaying;
+  // The line of the new place at once, not at the next tick.
+  if (ExactLyric()) ShowExactLyric(PositionMs(), true);
 }
 
 void PlaySession::SeekTo(double seconds) {
@@ -664,5 +772,17 @@ void PlaySession::ResumeFromStamp() {
 }
 
 double PlaySession::PositionSeconds() { return StreamPositionInfo(engine_, CurrentStream).seconds; }
+
+std::int64_t PlaySession::PositionMs() { return std::llround(PositionSeconds() * 1000); }
+
+std::optional<std::int64_t> PlaySession::PauseForStampMs() {
+  if (PlayerState != psPlaying) return std::nullopt;
+  engine_.ChannelPause(CurrentStream);
+  PlayerState = psPaused;
+  const std::int64_t at = PositionMs();
+  if (ExactLyric()) ShowExactLyric(at, false);
+  Publish();
+  return at;
+}
 
 }  // namespace quillet

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "common/PlayerState.h"
+#include "lyrics/TimedLyric.h"
 #include "player/PlaybackRules.h"
 #include "player/TrackList.h"
 #include "playlist/Playlist.h"
@@ -55,6 +56,14 @@ struct PlayerSnapshot {
   int volume = 0;
   // The lyric strip's text, UTF-8.
   std::string lyricLine;
+  // With exact timing: the translation shown after the line (lighter; only with "show
+  // translation"), the play position (ms) the line was found for, and the play position at which
+  // the next line is due (-1: none is due, e.g. while paused), for a single-shot timer.
+  std::string lyricTranslation;
+  std::int64_t lyricAtMs = 0;
+  std::int64_t lyricNextMs = -1;
+  // The playing track's lyric as plain text, one line each (UTF-8; empty without a lyric).
+  std::string lyricText;
   // The progress display: its caption (bytes), and the seek bar's range and place. An empty
   // range leaves the bar's as it is.
   std::string progressCaption = kProgressCaption;
@@ -175,6 +184,27 @@ class PlaySession {
   void ResumeFromStamp();
   // The open stream's play position in seconds, read now; 0 when not available.
   double PositionSeconds();
+  // The same in whole milliseconds.
+  std::int64_t PositionMs();
+  // As PauseForStamp, giving the play position in milliseconds.
+  std::optional<std::int64_t> PauseForStampMs();
+
+  // ---- Exact lyric timing ----------------------------------------------------------------------
+  // Exact timing is on and the playing track has a timed lyric.
+  bool ExactLyric() const;
+  // Reads the play position and shows the line heard now (the single-shot timer aimed at
+  // Snapshot().lyricNextMs calls it). Nothing without exact timing.
+  void LyricTick();
+  struct NudgeResult {
+    bool done = false;   // the lyric moved (exact timing on, a timed lyric file)
+    std::string notice;  // the strip's confirmation, UTF-8
+    IoResult io;         // writing the lyric file's [offset:]
+  };
+  // Moves the lyric earlier (deltaMs > 0) or later, writes the result to the lyric file as its
+  // [offset:] and shows the confirmation in the strip for a few ticks.
+  NudgeResult NudgeLyric(int deltaMs);
+  // The offset the playing lyric is shown with (the file's, as moved).
+  std::int64_t LyricOffsetMs() const { return lyricOffsetMs_; }
 
   // ---- Read-outs of the player's own state (for tests and diagnostics) ---------------------
   const std::vector<std::string>& Lyric() const { return LyricLines; }
@@ -200,6 +230,8 @@ class PlaySession {
   void StepWithoutMode(int step);
   void SwitchModeOff();
   void ShowLyric(const std::string& key);
+  void ForgetLyric();
+  void ShowExactLyric(std::int64_t playMs, bool running);
   void PlayFrom(double seconds);
   std::optional<std::string> LyricFor(const std::string& key) const;
 
@@ -226,6 +258,10 @@ class PlaySession {
   std::uint32_t CurrentStream = 0;
   std::vector<std::string> LyricLines;  // lines of the playing track's lyric file, raw bytes
   std::vector<std::string> SelPaths;    // the loop-selection snapshot of full paths
+  TimedLyric timed_;                    // the same lyric read for exact timing
+  std::string lyricPath_;               // the file LyricLines came from; empty when none
+  std::int64_t lyricOffsetMs_ = 0;      // the file's [offset:] as the user moved it
+  int noticeTicks_ = 0;                 // ticks the correction notice stays in the strip
   std::int32_t LstIndex = -1;
   std::int32_t SelIndex = 0;
   bool ready_ = false;

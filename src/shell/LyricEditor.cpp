@@ -20,6 +20,8 @@
 #include <QTextDocument>
 #include <algorithm>
 #include <initializer_list>
+#include <string>
+#include <vector>
 
 #include "common/DisplayText.h"
 #include "common/FileIo.h"
@@ -81,8 +83,39 @@ bool WindowsCanBePlaced() {
 
 }  // namespace
 
+// With exact timing: the stamp [mm:ss.xx] of what is heard now (the output delay taken off, the
+// text's [offset:] added back), put before the caret line and the lines stamped with it (an
+// original and its translations).
+void TfrmLyric::InsertExactStamp(int k) {
+  const std::optional<std::int64_t> playMs = Player.PauseForStampMs();
+  if (!playMs) return;
+  std::vector<std::string> lines;
+  for (QTextBlock b = MOLyric->document()->begin(); b.isValid(); b = b.next()) {
+    lines.push_back(b.text().toStdString());
+  }
+  if (k < 0 || static_cast<std::size_t>(k) >= lines.size()) return;
+  const std::int64_t ms =
+      EditorStampMs(*playMs, Player.Shared.options.lyricDelayMs, LyricOffsetOf(lines));
+  const QString stamp = QString::fromStdString(StampLine({}, HundredthsTimeText(ms)));
+  const auto [first, last] = StampGroupRange(lines, static_cast<std::size_t>(k));
+  QTextCursor cursor;
+  EditWithoutUndo(MOLyric, [&] {
+    for (std::size_t i = first; i <= last; ++i) {
+      cursor = QTextCursor(MOLyric->document()->findBlockByNumber(static_cast<int>(i)));
+      cursor.insertText(stamp);
+    }
+  });
+  cursor = QTextCursor(MOLyric->document()->findBlockByNumber(k));
+  cursor.movePosition(QTextCursor::EndOfBlock);
+  MOLyric->setTextCursor(cursor);
+}
+
 void TfrmLyric::btnInsertTagClick() {
   const int k = CaretLine();
+  if (Player.Shared.options.exactLyrics) {
+    InsertExactStamp(k);
+    return;
+  }
   const std::optional<std::string> time = Player.PauseForStamp();
   if (!time) return;
   const QString stamp = QString::fromStdString(StampLine({}, *time));

@@ -85,6 +85,9 @@ class PlayerControls final : public MediaControls {
       take(&n.track.albumArtist, tags.texts.albumArtist);
       n.track.trackNumber = tags.texts.trackNumber;
       n.track.artUrl = tags.artUrl;
+      n.track.lyricText = QString::fromUtf8(s.lyricText);
+      // The strip's line while the track has a lyric (not the track's name shown instead).
+      if (!s.lyricText.empty()) n.track.currentLine = QString::fromUtf8(s.lyricLine);
     }
     return n;
   }
@@ -182,9 +185,10 @@ MainMpris::MainMpris(PlaySession& player, std::unique_ptr<MediaControls> control
                      std::unique_ptr<MprisService> service)
     : player_(player), controls_(std::move(controls)), service_(std::move(service)) {
   // Announced once a tick has brought the transport commands in line with what a command did, so
-  // that one change on the desktop's side is one announcement.
+  // that one change on the desktop's side is one announcement. A lyric line changed between ticks
+  // (exact timing) is announced at once; the service sends only what differs from before.
   listening_ = player_.Subscribe([s = service_.get()](unsigned changes) {
-    if (changes & kTicked) s->Announce();
+    if ((changes & kTicked) || changes == kChangedLyric) s->Announce();
   });
 }
 

@@ -1,10 +1,16 @@
 #include "shell/MainTransport.h"
 
+#include <QFontMetrics>
+#include <QKeySequence>
+#include <QShortcut>
+#include <QTimer>
+#include <algorithm>
 #include <exception>
 #include <string>
 
 #include "common/DisplayText.h"
 #include "platform/Dialogs.h"
+#include "shell/Look.h"
 #include "shell/TfrmMain.h"
 
 namespace quillet {
@@ -34,6 +40,17 @@ MainTransport::MainTransport(TfrmMain& main) : QObject(&main), w_(main) {
   setObjectName(QStringLiteral("MainTransport"));
   listening_ = w_.Player.Subscribe([this](unsigned changes) { Show(changes); });
   w_.Player.OnReport = [this](const PlayerReport& r) { ShowReport(r); };
+  lyricTimer_ = new QTimer(this);
+  lyricTimer_->setObjectName(QStringLiteral("LyricTimer"));
+  lyricTimer_->setSingleShot(true);
+  lyricTimer_->setTimerType(Qt::PreciseTimer);
+  connect(lyricTimer_, &QTimer::timeout, this, [this] { LyricTimerTimer(); });
+  auto* earlier = new QShortcut(QKeySequence(Qt::Key_BracketLeft), &w_);
+  earlier->setObjectName(QStringLiteral("LyricEarlierKey"));
+  connect(earlier, &QShortcut::activated, this, [this] { NudgeLyric(kLyricNudgeMs); });
+  auto* later = new QShortcut(QKeySequence(Qt::Key_BracketRight), &w_);
+  later->setObjectName(QStringLiteral("LyricLaterKey"));
+  connect(later, &QShortcut::activated, this, [this] { NudgeLyric(-kLyricNudgeMs); });
 }
 
 MainTransport::~MainTransport() {
@@ -45,7 +62,8 @@ MainTransport::~MainTransport() {
 // read them: while the user holds the bar it stays under the mouse.
 void MainTransport::Show(unsigned changes) {
   const PlayerSnapshot& s = w_.Player.Snapshot();
-  if (changes & kChangedLyric) w_.PanelLyric->setText(QString::fromUtf8(s.lyricLine));
+  if (changes & (kChangedLyric | kChangedOptions)) ShowLyricStrip(s);
+  AimLyricTimer();
   w_.ItemLoopLst->setChecked(s.mode == pmLoopLst);
   w_.ItemLoopSel->setChecked(s.mode == pmLoopSel);
   w_.ItemLoopSingle->setChecked(s.mode == pmLoopSingle);
@@ -70,6 +88,57 @@ void MainTransport::Show(unsigned changes) {
   w_.btnPlay->setEnabled(s.canPlay);
   w_.btnPause->setEnabled(s.canPause);
   w_.btnStop->setEnabled(s.canStop);
+}
+
+// The strip: the line as plain text, as it always was; with a translation, the line and after
+// it the translation in a lighter colour, the translation elided first so that both fit on the
+// one line.
+void MainTransport::ShowLyricStrip(const PlayerSnapshot& s) {
+  QLabel* strip = w_.PanelLyric;
+  const QString line = QString::fromUtf8(s.lyricLine);
+  if (s.lyricTranslation.empty()) {
+    strip->setTextFormat(Qt::PlainText);
+    strip->setText(line);
+    return;
+  }
+  const QFontMetrics fm(strip->font());
+  const int width = strip->width() - 4;
+  const QString gap = QStringLiteral("  ");
+  const QString shown = fm.elidedText(line, Qt::ElideRight, width);
+  const int rest = width - fm.horizontalAdvance(shown + gap);
+  const QString translation =
+      rest > fm.horizontalAdvance(QStringLiteral("…")) * 2
+          ? fm.elidedText(QString::fromUtf8(s.lyricTranslation), Qt::ElideRight, rest)
+          : QString();
+  QString html = shown.toHtmlEscaped();
+  if (!translation.isEmpty()) {
+    html += gap + QStringLiteral("<span style=\"color:%1\">%2</span>")
+                      .arg(QColor(kMaroon).lighter(250).name(), translation.toHtmlEscaped());
+  }
+  strip->setTextFormat(Qt::RichText);
+  strip->setText(html);
+}
+
+// Aims the single-shot timer at the next exact line, counted from the position the line was
+// found for; stopped when none is due.
+void MainTransport::AimLyricTimer() {
+  const PlayerSnapshot& s = w_.Player.Snapshot();
+  if (!s.ready || s.lyricNextMs < 0 || s.state != psPlaying) {
+    lyricTimer_->stop();
+    return;
+  }
+  const std::int64_t wait = std::max<std::int64_t>(0, s.lyricNextMs - s.lyricAtMs);
+  lyricTimer_->start(static_cast<int>(std::min<std::int64_t>(wait, 24 * 3600 * 1000)));
+}
+
+void MainTransport::LyricTimerTimer() {
+  w_.Player.LyricTick();
+  AimLyricTimer();
+}
+
+void MainTransport::NudgeLyric(int deltaMs) {
+  // The player's report shows a failure to write the file in the general error box.
+  w_.Player.NudgeLyric(deltaMs);
 }
 
 void MainTransport::ShowReport(const PlayerReport& r) {

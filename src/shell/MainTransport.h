@@ -6,6 +6,8 @@
 
 #include <QObject>
 
+class QTimer;
+
 #include "player/PlaySession.h"
 
 namespace quillet {
@@ -31,13 +33,22 @@ class MainTransport : public QObject {
   void tbPlayProgressMouseUp();
   void tbSetVolumeEnter();
   void tbSetVolumeUserChange();
+  // The single-shot lyric timer ran out: the player shows the line due now, the timer is aimed
+  // at the next one.
+  void LyricTimerTimer();
+  // The timing correction keys: "[" moves the lyric 100 ms earlier, "]" 100 ms later.
+  void NudgeLyric(int deltaMs);
+  static constexpr int kLyricNudgeMs = 100;
 
  private:
   void Show(unsigned changes);
   void ShowReport(const PlayerReport& report);
+  void ShowLyricStrip(const PlayerSnapshot& s);
+  void AimLyricTimer();
 
   TfrmMain& w_;
   int listening_ = 0;
+  QTimer* lyricTimer_ = nullptr;  // "LyricTimer": aimed at the next exact line
 };
 
 }  // namespace quillet

@@ -94,6 +94,7 @@ class TfrmLyric : public QWidget {
   void PMLyricPopup();
   // Zero-based line of MOLyric that holds the start of the selection (the caret without one).
   int CaretLine() const;
+  void InsertExactStamp(int line);
 
  protected:
   void resizeEvent(QResizeEvent* event) override;
