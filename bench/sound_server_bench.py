@@ -11,7 +11,7 @@
    the program itself (offscreen, on a session bus of its own) started with the MP3 and
    `--rows` - 1 short MP3 files on its command line, so that its list holds `--rows` rows,
    offscreen and on a real X display (Xvfb, started for the run) as `--display` says.
-   `--program-only` measures just the program (no mpv, no engine alone, and no parts 2 and 3).
+   `--program-only` measures just the program (no mpv, no engine alone, no sync or gap measurements).
 2. Sync, pause, seek: a file with clicks at every half second over a quiet tone is played by
    mpv and then by Quillet while the sink's monitor is recorded. mpv's reported position
    (time-pos over its IPC socket) ties the recording to the clock; Quillet's reported position

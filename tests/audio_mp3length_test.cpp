@@ -129,11 +129,11 @@ TEST(Mp3HeaderLength, EqualsTheFullScanOnEveryKindOfFile) {
   TempDir dir;
   struct Encoding {
     const char* name;
-    Mp3Spec spec;
+    Mp3Spec tone;
     bool header = true;  // lame writes the Xing/Info and LAME header
   };
-  auto spec = [](Mp3Kind kind, std::uint32_t rate, std::uint16_t channels, double seconds,
-                 int kbps = 128) {
+  auto encoded = [](Mp3Kind kind, std::uint32_t rate, std::uint16_t channels, double seconds,
+                    int kbps = 128) {
     Mp3Spec s;
     s.kind = kind;
     s.rate = rate;
@@ -143,19 +143,19 @@ TEST(Mp3HeaderLength, EqualsTheFullScanOnEveryKindOfFile) {
     return s;
   };
   const std::vector<Encoding> encodings = {
-      {"cbr128", spec(Mp3Kind::kCbr, 44100, 2, 3.0)},
-      {"cbr320-48k", spec(Mp3Kind::kCbr, 48000, 2, 2.0, 320)},
+      {"cbr128", encoded(Mp3Kind::kCbr, 44100, 2, 3.0)},
+      {"cbr320-48k", encoded(Mp3Kind::kCbr, 48000, 2, 2.0, 320)},
       // Frames too small to hold the header: lame writes none.
-      {"cbr32-mono-32k", spec(Mp3Kind::kCbr, 32000, 1, 2.0, 32), false},
-      {"cbr-22k-mono", spec(Mp3Kind::kCbr, 22050, 1, 2.0, 64)},
-      {"cbr-8k", spec(Mp3Kind::kCbr, 8000, 1, 2.0, 16), false},
-      {"cbr-short", spec(Mp3Kind::kCbr, 44100, 2, 0.05)},
-      {"vbr", spec(Mp3Kind::kVbr, 44100, 2, 3.0)},
-      {"vbr-mono-24k", spec(Mp3Kind::kVbr, 24000, 1, 2.0)},
-      {"vbr-11k", spec(Mp3Kind::kVbr, 11025, 2, 2.0)},
-      {"abr", spec(Mp3Kind::kAbr, 44100, 2, 3.0, 96)},
-      {"vbr-noheader", spec(Mp3Kind::kVbrNoXing, 44100, 2, 2.0), false},
-      {"cbr-noheader", spec(Mp3Kind::kCbrNoXing, 44100, 2, 2.0), false},
+      {"cbr32-mono-32k", encoded(Mp3Kind::kCbr, 32000, 1, 2.0, 32), false},
+      {"cbr-22k-mono", encoded(Mp3Kind::kCbr, 22050, 1, 2.0, 64)},
+      {"cbr-8k", encoded(Mp3Kind::kCbr, 8000, 1, 2.0, 16), false},
+      {"cbr-short", encoded(Mp3Kind::kCbr, 44100, 2, 0.05)},
+      {"vbr", encoded(Mp3Kind::kVbr, 44100, 2, 3.0)},
+      {"vbr-mono-24k", encoded(Mp3Kind::kVbr, 24000, 1, 2.0)},
+      {"vbr-11k", encoded(Mp3Kind::kVbr, 11025, 2, 2.0)},
+      {"abr", encoded(Mp3Kind::kAbr, 44100, 2, 3.0, 96)},
+      {"vbr-noheader", encoded(Mp3Kind::kVbrNoXing, 44100, 2, 2.0), false},
+      {"cbr-noheader", encoded(Mp3Kind::kCbrNoXing, 44100, 2, 2.0), false},
   };
   const struct {
     Change change;
@@ -177,13 +177,13 @@ TEST(Mp3HeaderLength, EqualsTheFullScanOnEveryKindOfFile) {
   int n = 0;
   for (const Encoding& e : encodings) {
     const std::string master = dir.File(std::string(e.name) + ".mp3");
-    testing::MakeMp3(master, e.spec);
+    testing::MakeMp3(master, e.tone);
     std::string bytes;
     ASSERT_TRUE(testing::ReadBytes(master, &bytes));
     const bool has_header = e.header;
     for (const auto& c : changes) {
       // A short file has no middle worth editing, nor 8 KiB to append.
-      if (e.spec.seconds < 1 && (c.change == Change::kAppendFrames || c.change == Change::kCut ||
+      if (e.tone.seconds < 1 && (c.change == Change::kAppendFrames || c.change == Change::kCut ||
                                  c.change == Change::kCutOnFrame))
         continue;
       const std::string path = dir.File("f" + std::to_string(n++) + ".mp3");

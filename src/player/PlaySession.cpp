@@ -136,12 +136,10 @@ void PlaySession::Publish(unsigned extra) {
   }
   const unsigned changes = Compare(published_) | extra;
   published_ = now_;
-  // A listener that gives a command is told of its changes once this round is over.
+  // A copy: a listener may subscribe or unsubscribe while it is told.
   if (changes != 0) {
-    ++publishing_;
     const auto listeners = listeners_;
     for (const auto& [id, listener] : listeners) listener(changes);
-    --publishing_;
   }
   if (pending_.Empty()) return;
   const PlayerReport report = std::move(pending_);

@@ -274,7 +274,6 @@ class PlaySession {
   bool progressRead_ = false;
   std::vector<std::pair<int, Listener>> listeners_;
   int nextListener_ = 1;
-  int publishing_ = 0;
 };
 
 }  // namespace quillet
