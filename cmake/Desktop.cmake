@@ -10,6 +10,9 @@ target_compile_definitions(quillet_common PUBLIC QUILLET_APP_ID="${QUILLET_APP_I
 target_link_libraries(quillet_platform PUBLIC Qt6::DBus)
 
 set(QUILLET_RELEASE_DATE "2026-12-08")
+# Who signs the Debian changelog and the .deb (set before the changelog is configured).
+set(QUILLET_PACKAGE_MAINTAINER "The Quillet developers <quillet@users.noreply.github.com>"
+    CACHE STRING "Maintainer field of the .deb")
 # The same day as the Debian changelog writes it.
 set(QUILLET_RELEASE_DATE_RFC2822 "Tue, 08 Dec 2026 00:00:00 +0000")
 set(QUILLET_FROM_DESKTOP_OPTION "--from-desktop-entry")
@@ -110,8 +113,6 @@ install(FILES ${PROJECT_SOURCE_DIR}/data/copyright ${QUILLET_DOC_DIR}/changelog.
 
 # The .deb. Its Depends come from dpkg-shlibdeps (dpkg-dev), plus what the program needs but does
 # not link: the SVG plugins that draw its pictures, the toolkit's Chinese texts and the Kai font.
-set(QUILLET_PACKAGE_MAINTAINER "The Quillet developers <quillet@users.noreply.github.com>"
-    CACHE STRING "Maintainer field of the .deb")
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME quillet)
 set(CPACK_PACKAGE_VENDOR "The Quillet developers")

@@ -111,7 +111,10 @@ class PrivatePulse {
 
   // An idle null sink renders in blocks of seconds, and so does its monitor; a silent stream
   // at a low latency keeps it rendering in small steps, so the recording keeps up.
+  // The last recording is removed first: the recorder truncates the file only once it runs, and
+  // until then the old file's size would pass for a started recording.
   void StartRecording() {
+    std::remove(recording_.c_str());
     const std::string format[] = {"--raw", "--format=s16le", "--rate=44100", "--channels=2",
                                   "--latency-msec=20"};
     keeper_ = Spawn({*FindProgram("pacat"), "-p", format[0], format[1], format[2], format[3],
