@@ -43,8 +43,8 @@ TEST(PlayerModes, ListLoop) {
       {"files that all fail are passed one row per tick, silently", 3,
        "missing:0 missing:1 missing:2 select:0 loop-list "
        "tick selected=0 state=stopped plays=- lyric=- tick selected=1 state=stopped plays=- "
-       "tick selected=2 plays=- lyric=- tick selected=0 plays=- creates=4 box=- "
-       "stop mode=list loop-list tick:2 creates=4"},
+       "lyric=- tick selected=2 state=stopped plays=- lyric=- tick selected=0 state=stopped "
+       "plays=- lyric=- creates=4 box=- stop mode=list loop-list tick:2 creates=4"},
       {"a stream that will not play is freed and passed over", 2,
        "unplayable:0 select:0 loop-list tick plays=- tick plays=1"},
       {"switching it off stops at once", 2,

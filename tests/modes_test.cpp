@@ -106,6 +106,13 @@ TEST_F(ModesTest, TheMarksAlwaysMatchTheMode) {
   EXPECT_EQ(s.mode, pmLoopSel);
   w.Modes->ItemLoopSelClick();
   EXPECT_EQ(Marks(), "---");
+  rig.Tick();
+  w.Transport->btnPlayClick();
+  w.Modes->ItemLoopLstClick();
+  rig.Tick();
+  ASSERT_EQ(Marks(), "L--");
+  w.Transport->btnStopClick();
+  EXPECT_EQ(Marks(), "---");
 
   // A mode the player ends in a tick takes its mark with it: the marks are its only display.
   rig.Tick();
