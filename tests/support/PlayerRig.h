@@ -8,6 +8,7 @@
 #include <algorithm>
 #include <cctype>
 #include <initializer_list>
+#include <map>
 #include <optional>
 #include <sstream>
 #include <string>
@@ -135,29 +136,29 @@ class PlayerRig {
     return !v.empty() && std::isdigit(static_cast<unsigned char>(v[0])) ? Track(std::stoi(v)) : v;
   }
   void Step(const std::string& s, const std::string& arg) {
-    if (s == "select") {
+    static const std::map<std::string, void (PlaySession::*)()> kCommands = {
+        {"play", &PlaySession::Play},
+        {"afresh", &PlaySession::PlayAfresh},
+        {"pause", &PlaySession::Pause},
+        {"stop", &PlaySession::Stop},
+        {"prev", &PlaySession::Previous},
+        {"next", &PlaySession::Next},
+        {"loop-list", &PlaySession::SwitchLoopList},
+        {"loop-sel", &PlaySession::SwitchLoopSelection},
+        {"loop-one", &PlaySession::SwitchLoopSingle},
+        {"seek-begin", &PlaySession::BeginSeek}};
+    static const std::map<std::string, void (PlaySession::*)(int)> kWithNumber = {
+        {"row", &PlaySession::PlayRow},
+        {"seek-preview", &PlaySession::SeekPreview},
+        {"seek-end", &PlaySession::EndSeek},
+        {"volume", &PlaySession::SetVolume}};
+    if (auto c = kCommands.find(s); c != kCommands.end()) {
+      (player.*c->second)();
+    } else if (auto n = kWithNumber.find(s); n != kWithNumber.end()) {
+      (player.*n->second)(std::stoi(arg));
+    } else if (s == "select") {
       const std::vector<int> rows = Ints(arg);
       list().SetSelection(rows, rows.empty() ? -1 : rows.back());
-    } else if (s == "play") {
-      player.Play();
-    } else if (s == "afresh") {
-      player.PlayAfresh();
-    } else if (s == "row") {
-      player.PlayRow(std::stoi(arg));
-    } else if (s == "pause") {
-      player.Pause();
-    } else if (s == "stop") {
-      player.Stop();
-    } else if (s == "prev") {
-      player.Previous();
-    } else if (s == "next") {
-      player.Next();
-    } else if (s == "loop-list") {
-      player.SwitchLoopList();
-    } else if (s == "loop-sel") {
-      player.SwitchLoopSelection();
-    } else if (s == "loop-one") {
-      player.SwitchLoopSingle();
     } else if (s == "tick") {
       for (int i = arg.empty() ? 1 : std::stoi(arg); i > 0; --i) player.Tick();
     } else if (s == "end" || s == "advance") {
@@ -186,14 +187,6 @@ class PlayerRig {
       }
     } else if (s == "mark") {
       marked_ = now().stream;
-    } else if (s == "seek-begin") {
-      player.BeginSeek();
-    } else if (s == "seek-preview") {
-      player.SeekPreview(std::stoi(arg));
-    } else if (s == "seek-end") {
-      player.EndSeek(std::stoi(arg));
-    } else if (s == "volume") {
-      player.SetVolume(std::stoi(arg));
     } else if (s == "tick-in-box") {
       tickInBox_ = true;
     } else {
