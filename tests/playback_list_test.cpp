@@ -1,5 +1,6 @@
 // The playlist commands of the main window: adding by dialog and by dropping, deleting,
-// clearing, the selection rules and the context menu's items.
+// clearing, the selection rules and the context menu's items. What the rows do to the player is
+// tested on the player alone (core_playerlist_test).
 #include <gtest/gtest.h>
 
 #include <QProgressDialog>
@@ -9,7 +10,6 @@
 #include <QWheelEvent>
 
 #include "support/PlayRig.h"
-#include "support/fixtures/AudioFixtures.h"
 
 namespace quillet::testing {
 namespace {
@@ -44,32 +44,6 @@ class PlaylistTest : public ::testing::Test {
     return r;
   }
 };
-
-TEST_F(PlaylistTest, AddTrackRowProbesNameTagLengthAndPath) {
-  const std::string wav = rig.File("tune.wav");
-  WriteSineWave(wav, 1.5);
-  AppendId3v1(wav, "Title", "Ann", "Blue");
-  w.List->AddTrackRow(wav);
-  w.List->AddTrackRow(rig.File("gone.mp3"));
-  MakeDir(rig.File("folder"));
-  w.List->AddTrackRow(rig.File("folder"));
-
-  ASSERT_EQ(w.Player.List().Count(), 3);
-  const PlaylistRow& r = w.Player.List().Row(0);
-  EXPECT_EQ(r.name, "tune.wav");
-  EXPECT_EQ(r.singer, std::string("Ann") + std::string(27, '\0'));
-  EXPECT_EQ(r.album, std::string("Blue") + std::string(26, '\0'));
-  EXPECT_EQ(r.length, "00:01");
-  EXPECT_EQ(r.path, wav);
-  // The view shows a tag text up to its first NUL.
-  EXPECT_EQ(w.ListModel->data(w.ListModel->index(0, 1), Qt::DisplayRole).toString(), "Ann");
-
-  const PlaylistRow& gone = w.Player.List().Row(1);
-  EXPECT_EQ(gone.name, "gone.mp3");
-  EXPECT_TRUE(gone.singer.empty() && gone.album.empty() && gone.length.empty());
-  EXPECT_EQ(w.Player.List().Row(2).name, "folder");
-  EXPECT_TRUE(w.Player.List().Selected().empty());
-}
 
 TEST_F(PlaylistTest, AddByDialogSetsItUpAndSelectsTheFirstRowOfTheList) {
   for (int i = 0; i < 5; ++i) rig.AddRow(rig.File("r" + std::to_string(i) + ".mp3"));
@@ -214,19 +188,6 @@ TEST_F(PlaylistTest, DeleteRemovesTheRowsSelectedWhenAskedEvenIfATickMovesTheSel
             (std::vector<std::string>{rig.File("r0.mp3"), rig.File("r1.mp3"), rig.File("r2.mp3")}));
 }
 
-TEST_F(PlaylistTest, DeletingThePlayingRowLeavesTheTrackPlaying) {
-  rig.AddTrack(rig.File("a.mp3"));
-  rig.AddTrack(rig.File("b.mp3"));
-  rig.Select({0}, 0);
-  w.Transport->btnPlayClick();
-  const audio::Handle h = rig.Current();
-  w.List->btnDelLstClick();
-  EXPECT_EQ(w.Player.List().Count(), 1);
-  rig.Tick();
-  EXPECT_EQ(s.state, psPlaying);
-  EXPECT_EQ(rig.Current(), h);
-}
-
 TEST_F(PlaylistTest, ClearAsksOnlyWhenThereAreRows) {
   w.List->ItemClearLstClick();
   EXPECT_TRUE(rig.dialogs.messages.empty());
@@ -308,7 +269,7 @@ TEST_F(PlaylistTest, TheRowThatBecomesSelectedIsInViewAndAClickDoesNotMoveTheVie
   EXPECT_TRUE(inView(0));
 }
 
-TEST_F(PlaylistTest, PopupMenuItemsFollowTheListSelectionAndStream) {
+TEST_F(PlaylistTest, PopupMenuShowsTheItemsThePlayerAllowsAndSelectsTheFocusedRow) {
   w.Modes->PopupMenuContrlsPopup();
   for (QAction* a : {w.ItemDelLst, w.ItemSaveLst, w.ItemClearLst, w.ItemLoopLst, w.ItemLoopSel,
                      w.ItemLoopSingle}) {
@@ -319,30 +280,19 @@ TEST_F(PlaylistTest, PopupMenuItemsFollowTheListSelectionAndStream) {
   }
   EXPECT_EQ(w.ItemHide->text().toStdString(), "显示程序");
 
+  // A focused row becomes selected as the menu opens.
   rig.AddTrack(rig.File("a.mp3"));
   rig.AddTrack(rig.File("b.mp3"));
-  rig.Select({});
-  w.ListViewLst->selectionModel()->clearCurrentIndex();
-  w.Modes->PopupMenuContrlsPopup();
-  EXPECT_TRUE(w.ItemLoopLst->isEnabled());
-  EXPECT_FALSE(w.ItemDelLst->isEnabled() || w.ItemSaveLst->isEnabled() ||
-               w.ItemClearLst->isEnabled() || w.ItemLoopSel->isEnabled());
-
-  // A focused row becomes selected as the menu opens.
   rig.Select({}, 1);
   w.Modes->PopupMenuContrlsPopup();
   EXPECT_EQ(w.Player.List().Selected(), std::vector<int>{1});
   EXPECT_TRUE(w.ItemDelLst->isEnabled() && w.ItemSaveLst->isEnabled() &&
-              w.ItemClearLst->isEnabled() && w.ItemLoopSel->isEnabled());
-
-  // Single loop can be chosen while a stream is open, also paused, not after stop.
+              w.ItemClearLst->isEnabled() && w.ItemLoopLst->isEnabled() &&
+              w.ItemLoopSel->isEnabled());
+  EXPECT_FALSE(w.ItemLoopSingle->isEnabled());
   w.Transport->btnPlayClick();
-  w.Transport->btnPauseClick();
   w.Modes->PopupMenuContrlsPopup();
   EXPECT_TRUE(w.ItemLoopSingle->isEnabled());
-  w.Transport->btnStopClick();
-  w.Modes->PopupMenuContrlsPopup();
-  EXPECT_FALSE(w.ItemLoopSingle->isEnabled());
 
   w.show();
   w.Modes->PopupMenuContrlsPopup();
