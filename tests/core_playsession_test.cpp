@@ -188,13 +188,20 @@ TEST_F(PlaySessionTest, EachModeQueuesItsNextTrackWhichTakesOverAtTheJoint) {
     std::vector<int> rows;           // the row selected after each joint (-1: not a list row)
   };
   const Case cases[] = {
-      {"list loop", [&] { Select(0), player.SwitchLoopList(), player.Tick(); },
-       {"a.mp3", "b.mp3", "c.mp3", "a.mp3"}, {1, 2, 0}},
+      {"list loop",
+       [&] { Select(0), player.SwitchLoopList(), player.Tick(); },
+       {"a.mp3", "b.mp3", "c.mp3", "a.mp3"},
+       {1, 2, 0}},
       {"loop selection",
-       [&] { list().SetSelection({0, 1}), player.SwitchLoopSelection(), player.Tick(); },
-       {"a.mp3", "b.mp3", "a.mp3"}, {-1, -1}},
-      {"single loop", [&] { Select(1), player.Tick(), player.Play(), player.SwitchLoopSingle(); },
-       {"b.mp3", "b.mp3", "b.mp3"}, {-1, -1}},
+       [&] {
+         list().SetSelection({0, 1}), player.SwitchLoopSelection(), player.Tick();
+       },
+       {"a.mp3", "b.mp3", "a.mp3"},
+       {-1, -1}},
+      {"single loop",
+       [&] { Select(1), player.Tick(), player.Play(), player.SwitchLoopSingle(); },
+       {"b.mp3", "b.mp3", "b.mp3"},
+       {-1, -1}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);

@@ -815,14 +815,12 @@ void PlaySession::EndSeek(int barSeconds) {
 
 void PlaySession::PlayFrom(double seconds) {
   const audio::Handle h = CurrentStream;
-  std::uint64_t bytes = engine_.ChannelSeconds2Bytes(h, seconds);
+  std::uint64_t ms = seconds > 0 ? static_cast<std::uint64_t>(std::llround(seconds * 1000)) : 0;
   // The bar's last second is the length rounded, which may lie a little past the end; the seek
   // then goes to the end instead of failing and leaving the track where it was.
-  const std::uint64_t length = engine_.ChannelGetLength(h);
-  if (length != audio::kNotAvailable && bytes != audio::kNotAvailable && bytes > length) {
-    bytes = length;
-  }
-  engine_.ChannelSetPosition(h, bytes);
+  const std::uint64_t length = engine_.ChannelGetLengthMs(h);
+  if (length != audio::kNotAvailable) ms = std::min(ms, length);
+  engine_.ChannelSetPositionMs(h, ms);
   // The seek cancelled the queue in the engine; the queued stream stands where it was.
   if (queued_ != 0 && queuedBehind_ == h && !engine_.ChannelQueue(h, queued_)) DropQueued();
   engine_.ChannelPlay(h, false);
@@ -834,12 +832,6 @@ void PlaySession::PlayFrom(double seconds) {
 void PlaySession::SeekTo(double seconds) {
   // While the user holds the seek bar, its release decides where the track goes on.
   if (!ready_ || CurrentStream == 0 || PlayerState == psSeeking) return;
-  if (!(seconds > 0)) seconds = 0;
-  const std::uint64_t bytes = engine_.ChannelGetLength(CurrentStream);
-  if (bytes != audio::kNotAvailable) {
-    const double length = engine_.ChannelBytes2Seconds(CurrentStream, bytes);
-    if (length >= 0) seconds = std::min(seconds, length);
-  }
   PlayFrom(seconds);
   Publish();
 }
@@ -875,7 +867,11 @@ void PlaySession::ResumeFromStamp() {
 
 double PlaySession::PositionSeconds() { return StreamPositionInfo(engine_, CurrentStream).seconds; }
 
-std::int64_t PlaySession::PositionMs() { return std::llround(PositionSeconds() * 1000); }
+std::int64_t PlaySession::PositionMs() {
+  if (CurrentStream == 0) return 0;
+  const std::uint64_t ms = engine_.ChannelGetPositionMs(CurrentStream);
+  return ms == audio::kNotAvailable ? 0 : static_cast<std::int64_t>(ms);
+}
 
 std::optional<std::int64_t> PlaySession::PauseForStampMs() {
   if (PlayerState != psPlaying) return std::nullopt;

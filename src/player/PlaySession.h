@@ -1,10 +1,10 @@
 // The player: the playlist it plays (TrackList), the open stream's life cycle, the play modes
 // and their cursors, the track a mode goes on with (handed to the engine ahead of time, so that
-// it follows the current one without a gap), the playing track's lyric lines, the refresh tick, seek and volume,
-// over the audio engine. It owns its state and holds no widget. Faces (the main window, the tray,
-// the lyric editor, the media controls, the command line) read its snapshot and call its
-// commands; it tells them when anything but the play position changes, once per change, and
-// after every tick, when they read the position.
+// it follows the current one without a gap), the playing track's lyric lines, the refresh tick,
+// seek and volume, over the audio engine. It owns its state and holds no widget. Faces (the main
+// window, the tray, the lyric editor, the media controls, the command line) read its snapshot and
+// call its commands; it tells them when anything but the play position changes, once per change,
+// and after every tick, when they read the position.
 #pragma once
 
 #include <cstdint>
