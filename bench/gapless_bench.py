@@ -6,7 +6,9 @@
 1. Joints. One continuous 440 Hz tone at 0.5 is cut at a sample boundary into two files, as
    WAVE and as LAME MP3 (192 kb/s CBR, with the LAME header's delay and padding). mpv plays
    the pair with --gapless-audio=yes; Quillet's engine plays the first with the second queued
-   behind it (`sound_server_bench queue`). The sink's monitor is recorded.
+   behind it (`sound_server_bench queue`), and Quillet's player plays them in list loop, with a
+   silent third track after them, ticked as the window's refresh timer does
+   (`sound_server_bench listloop`). The sink's monitor is recorded.
    "Broken" is measured against the ideal tone: a sine of 440 Hz is fitted (least squares,
    amplitude and phase) to the first 0.3 s of the sound and another to its last 0.3 s; the
    broken stretch runs from the first sample that leaves the first fit by more than 0.1 (a
@@ -66,6 +68,9 @@ def make_pairs(tmp):
                        check=True)
         mp3.append(m)
     pairs["LAME MP3"] = tuple(mp3)
+    quiet = os.path.join(tmp, "quiet.wav")
+    write_wave(quiet, array.array("h", bytes(4 * RATE)))
+    pairs["quiet"] = quiet
     long_tone = os.path.join(tmp, "tone.wav")
     write_wave(long_tone, tone(0, 8 * RATE))
     return pairs, long_tone
@@ -173,11 +178,13 @@ def main():
               f"off the fitted tone by more than {THRESHOLD}")
         print(f"{'':10} {'player':28} {'broken':>9} {'largest step':>13} {'sound runs':>11} "
               f"{'heard':>7}")
+        quiet = pairs.pop("quiet")
         for kind, (a, b) in pairs.items():
             for name, cmd in (("mpv --gapless-audio=yes",
                                ["mpv", "--no-config", "--ao=pulse", "--no-video", "--no-terminal",
                                 "--gapless-audio=yes", a, b]),
-                              ("Quillet (queue)", [bench, "queue", a, b])):
+                              ("Quillet engine (queue)", [bench, "queue", a, b]),
+                              ("Quillet player (list loop)", [bench, "listloop", a, b, quiet])):
                 rec = Recording(pulse, os.path.join(tmp, "joint.raw"))
                 subprocess.run(cmd, env=pulse.env, stdout=subprocess.DEVNULL,
                                stderr=subprocess.DEVNULL, check=True)

@@ -10,6 +10,9 @@
 //       0.8 s ("pause T" / "resume T"), seeks to 10.48 s at 5.2 s ("seek T"), ends at 8 s.
 //   sound_server_bench queue FIRST SECOND
 //       Plays FIRST with SECOND queued behind it (bench/gapless_bench.py), until SECOND ends.
+//   sound_server_bench listloop FIRST SECOND QUIET
+//       The player in list loop over the three files, ticked every 150 ms as the window's
+//       refresh timer does, until QUIET (a silent file that ends what is heard) is announced.
 //   sound_server_bench transport FILE
 //       Plays FILE; pauses at 1.0 s, resumes at 1.5 s, seeks to 5.0 s at 2.5 s, stops at 3.5 s.
 #include <sys/resource.h>
@@ -23,6 +26,7 @@
 #include <thread>
 
 #include "audio/AudioEngine.h"
+#include "player/PlaySession.h"
 
 using quillet::audio::AudioEngine;
 using quillet::audio::Handle;
@@ -114,6 +118,28 @@ int Queue(const char* first, const char* second) {
   return 0;
 }
 
+int ListLoop(const char* first, const char* second, const char* quiet) {
+  AudioEngine engine;
+  quillet::PlayerShared shared;
+  quillet::PlaySession player(shared, engine);
+  player.Reset();
+  if (player.OpenDevice()) return Fail("Init");
+  player.MarkReady();
+  for (const char* path : {first, second, quiet}) player.List().Append(player.List().Probe(path));
+  player.List().SetSelection({0}, 0);
+  player.SwitchLoopList();
+  for (int i = 0; i < 100; ++i) {
+    player.Tick();
+    const auto& track = player.Snapshot().track;
+    if (track && track->path == quiet) break;
+    Sleep(0.15);
+  }
+  player.Stop();
+  Sleep(0.1);
+  player.Shutdown();
+  return 0;
+}
+
 int Transport(const char* file) {
   AudioEngine engine;
   if (!engine.Init(-1, 44100, 0)) return Fail("Init");
@@ -139,8 +165,9 @@ int main(int argc, char** argv) {
   if (argc >= 3 && std::strcmp(argv[1], "sync") == 0) return Sync(argv[2]);
   if (argc >= 4 && std::strcmp(argv[1], "queue") == 0) return Queue(argv[2], argv[3]);
   if (argc >= 3 && std::strcmp(argv[1], "transport") == 0) return Transport(argv[2]);
+  if (argc >= 5 && std::strcmp(argv[1], "listloop") == 0) return ListLoop(argv[2], argv[3], argv[4]);
   std::fprintf(stderr,
-               "usage: %s engine FILE SECONDS | sync FILE | queue FIRST SECOND | transport FILE\n"
+               "usage: %s engine FILE SECONDS | sync FILE | queue FIRST SECOND | listloop FIRST SECOND QUIET | transport FILE\n"
                "Run through bench/sound_server_bench.py, which starts the sound server.\n",
                argv[0]);
   return 2;

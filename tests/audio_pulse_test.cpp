@@ -2,20 +2,11 @@
 // in a temporary folder and records the sink's monitor with parec, so what is checked is what a
 // listener would hear. Skipped only when pulseaudio or parec is missing or does not come up.
 // Every wait is bounded; nothing here measures speed.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <signal.h>
-#include <sys/prctl.h>
-#include <sys/stat.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <chrono>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
-#include <fstream>
-#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
@@ -23,185 +14,20 @@
 #include "audio/AudioEngine.h"
 #include "support/fixtures/AudioFixtures.h"
 #include "support/fixtures/FileFixtures.h"
+#include "support/fixtures/PulseFixtures.h"
 
 namespace quillet::audio {
 namespace {
 
-using Clock = std::chrono::steady_clock;
 using std::chrono::milliseconds;
-using testing::FindProgram;
-using testing::TempDir;
+using testing::Frequency;
+using testing::LargestJump;
+using testing::Mapped;
+using testing::PrivatePulse;
+using testing::SoundRuns;
+using testing::WaitFor;
 
-constexpr int kRate = 44100;
-
-// Starts a program with `env` added, its output to `out` (or discarded); it ends with the test.
-pid_t Spawn(const std::vector<std::string>& args, const std::vector<std::string>& env = {},
-            const std::string& out = "/dev/null") {
-  const pid_t pid = ::fork();
-  if (pid != 0) return pid;
-  ::prctl(PR_SET_PDEATHSIG, SIGKILL);
-  const int null = ::open("/dev/null", O_RDWR);
-  const int sink = ::open(out.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0600);
-  ::dup2(null, STDIN_FILENO);
-  ::dup2(sink, STDOUT_FILENO);
-  ::dup2(null, STDERR_FILENO);
-  for (int fd = 3; fd < 256; ++fd) ::close(fd);
-  for (const std::string& e : env) ::putenv(const_cast<char*>(e.c_str()));
-  std::vector<char*> argv;
-  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-  argv.push_back(nullptr);
-  ::execv(argv[0], argv.data());
-  ::_exit(127);
-}
-
-void Stop(pid_t& pid, int sig = SIGTERM) {
-  if (pid <= 0) return;
-  ::kill(pid, sig);
-  for (int i = 0; i < 300 && ::waitpid(pid, nullptr, WNOHANG) != pid; ++i) {
-    if (i == 200) ::kill(pid, SIGKILL);
-    std::this_thread::sleep_for(milliseconds(10));
-  }
-  pid = -1;
-}
-
-template <typename F>
-bool WaitFor(F done, milliseconds limit = milliseconds(10000)) {
-  const auto end = Clock::now() + limit;
-  while (!done()) {
-    if (Clock::now() > end) return false;
-    std::this_thread::sleep_for(milliseconds(5));
-  }
-  return true;
-}
-
-// A PulseAudio of the test's own: a null sink "qtest" and a socket in a temporary folder, which
-// PULSE_SERVER points the engine at. As root it runs per-user all the same (--system=no).
-class PrivatePulse {
- public:
-  PrivatePulse() {
-    ::setenv("PULSE_SERVER", ("unix:" + socket_).c_str(), 1);
-    ::setenv("SDL_AUDIODRIVER", "pulse", 1);
-  }
-  ~PrivatePulse() {
-    Stop(recorder_);
-    Stop(keeper_);
-    Stop(server_);
-  }
-
-  // False (with the reason) when the server does not come up.
-  bool Start(std::string* why) {
-    const auto exe = FindProgram("pulseaudio");
-    if (!exe || !FindProgram("parec") || !FindProgram("pacat"))
-      return *why = "pulseaudio or its utilities are not installed", false;
-    ::unlink(socket_.c_str());
-    const std::string home = dir_.path();
-    server_ = Spawn(
-        {*exe, "-n", "--daemonize=no", "--exit-idle-time=-1", "--system=no", "--use-pid-file=no",
-         "--disallow-module-loading=no", "-L", "module-null-sink sink_name=qtest rate=44100", "-L",
-         "module-native-protocol-unix socket=" + socket_ + " auth-anonymous=1"},
-        {"HOME=" + home, "XDG_RUNTIME_DIR=" + home, "XDG_CONFIG_HOME=" + home});
-    struct stat st {};
-    if (!WaitFor([&] { return ::stat(socket_.c_str(), &st) == 0; })) {
-      *why = "pulseaudio did not come up";
-      return false;
-    }
-    return true;
-  }
-  void Kill() { Stop(server_, SIGKILL); }
-
-  // An idle null sink renders in blocks of seconds, and so does its monitor; a silent stream
-  // at a low latency keeps it rendering in small steps, so the recording keeps up.
-  // The last recording is removed first: the recorder truncates the file only once it runs, and
-  // until then the old file's size would pass for a started recording.
-  void StartRecording() {
-    std::remove(recording_.c_str());
-    const std::string format[] = {"--raw", "--format=s16le", "--rate=44100", "--channels=2",
-                                  "--latency-msec=20"};
-    keeper_ = Spawn({*FindProgram("pacat"), "-p", format[0], format[1], format[2], format[3],
-                     format[4], "/dev/zero"});
-    recorder_ = Spawn({*FindProgram("parec"), "-d", "qtest.monitor", format[0], format[1],
-                       format[2], format[3], format[4]},
-                      {}, recording_);
-    struct stat st {};
-    EXPECT_TRUE(WaitFor([&] {
-      return ::stat(recording_.c_str(), &st) == 0 && st.st_size > kRate * 4 / 10;
-    })) << "the recording did not start";
-  }
-  // The left channel of what the sink played, as floats in [-1, 1].
-  std::vector<float> StopRecording() {
-    std::this_thread::sleep_for(milliseconds(300));
-    Stop(recorder_, SIGINT);
-    Stop(keeper_);
-    const std::vector<std::int16_t> rec = testing::ReadS16(recording_);
-    std::vector<float> left(rec.size() / 2);
-    for (std::size_t i = 0; i < left.size(); ++i) left[i] = rec[2 * i] / 32768.0f;
-    return left;
-  }
-  std::string Run(const std::string& command) {
-    std::string text;
-    if (FILE* p = ::popen(command.c_str(), "r")) {
-      char buf[4096];
-      std::size_t n;
-      while ((n = std::fread(buf, 1, sizeof buf, p)) > 0) text.append(buf, n);
-      ::pclose(p);
-    }
-    return text;
-  }
-
-  TempDir dir_;
-
- private:
-  std::string socket_ = dir_.File("native");
-  std::string recording_ = dir_.File("monitor.raw");
-  pid_t server_ = -1;
-  pid_t recorder_ = -1;
-  pid_t keeper_ = -1;
-};
-
-// Runs of sound in a recording: [first, end) sample ranges louder than silence, with gaps under
-// `bridge` samples (a sine's own zero crossings) joined.
-std::vector<std::pair<std::size_t, std::size_t>> SoundRuns(const std::vector<float>& x,
-                                                           std::size_t bridge = 64) {
-  std::vector<std::pair<std::size_t, std::size_t>> runs;
-  for (std::size_t i = 0; i < x.size(); ++i) {
-    if (std::fabs(x[i]) < 0.02f) continue;
-    if (!runs.empty() && i - runs.back().second <= bridge)
-      runs.back().second = i + 1;
-    else
-      runs.push_back({i, i + 1});
-  }
-  return runs;
-}
-
-// The frequency of [from, to) by counting rising zero crossings.
-double Frequency(const std::vector<float>& x, std::size_t from, std::size_t to) {
-  std::size_t first = 0, last = 0, n = 0;
-  for (std::size_t i = from + 1; i < to; ++i) {
-    if (x[i - 1] < 0 && x[i] >= 0) {
-      if (n == 0) first = i;
-      last = i;
-      ++n;
-    }
-  }
-  return n < 2 ? 0 : (n - 1) * static_cast<double>(kRate) / static_cast<double>(last - first);
-}
-
-// The largest step between neighbouring samples: a sine of 0.5 at 1 kHz moves at most 0.072
-// per sample, so a dropout or a repeated block shows as a jump far above that.
-float LargestJump(const std::vector<float>& x, std::size_t from, std::size_t to) {
-  float worst = 0;
-  for (std::size_t i = from + 1; i < to; ++i) worst = std::max(worst, std::fabs(x[i] - x[i - 1]));
-  return worst;
-}
-
-// Whether a shared library whose file name contains `name` is mapped into this process.
-bool Mapped(const std::string& name) {
-  std::ifstream maps("/proc/self/maps");
-  std::string line;
-  while (std::getline(maps, line))
-    if (line.find(name) != std::string::npos) return true;
-  return false;
-}
+constexpr int kRate = testing::kPulseRate;
 
 class PulseTest : public ::testing::Test {
  protected:
@@ -363,15 +189,8 @@ TEST_F(PulseTest, TwoFilesCutFromOneTonePlayAsOneToneWithTheQueue) {
   for (const bool mp3 : {false, true}) {
     SCOPED_TRACE(mp3 ? "LAME MP3 pair" : "WAVE pair");
     if (mp3 && !testing::LameAvailable()) continue;
-    const std::size_t cut = kRate * 7 / 10 + 13;
-    const std::size_t total = kRate * 3 / 2;
-    std::vector<float> tone(total * 2);
-    for (std::size_t i = 0; i < total; ++i)
-      tone[2 * i] = tone[2 * i + 1] =
-          static_cast<float>(0.5 * std::sin(2 * M_PI * 440 * i / kRate));
     std::string a = pulse_.dir_.File("a.wav"), b = pulse_.dir_.File("b.wav");
-    testing::WriteWave(a, {}, std::vector<float>(tone.begin(), tone.begin() + 2 * cut));
-    testing::WriteWave(b, {}, std::vector<float>(tone.begin() + 2 * cut, tone.end()));
+    testing::WriteCutTone(a, b);
     if (mp3) {
       for (std::string* p : {&a, &b}) {
         const std::string out = *p + ".mp3";

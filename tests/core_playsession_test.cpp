@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -70,22 +71,37 @@ TEST_F(PlaySessionTest, EveryModeFreesWhatItReplaces) {
   EXPECT_TRUE(reports.empty());
   EXPECT_EQ(played, (std::vector<std::string>{"a.mp3", "c.mp3", "a.mp3"}));
 
-  // Single loop replays the same stream; when it cannot, the mode goes off with it freed.
+  // Single loop plays the file again (a second stream of it, queued); with no second stream to
+  // be had it replays its own, and when that cannot play the mode goes off with it freed.
   player.SwitchLoopSelection();
   Select(2);
   player.Play();
   player.SwitchLoopSingle();
-  const audio::Handle h = now().stream;
+  audio::Handle h = now().stream;
   EXPECT_EQ(now().nextPath, dir.File("c.mp3"));
   engine.End(h);
   player.Tick();
   player.Tick();
-  EXPECT_EQ(now().stream, h);
+  EXPECT_EQ(PlayingPath(), dir.File("c.mp3"));
+  EXPECT_EQ(engine.Find(h), nullptr);
+  EXPECT_EQ(now().state, psPlaying);
+  ExpectNoStrays("single loop");
+  const ScriptedEngine::File file = engine.files[dir.File("c.mp3")];
+  engine.files.erase(dir.File("c.mp3"));
+  engine.End(now().stream);
+  player.Tick();
+  h = now().stream;
+  EXPECT_EQ(Queued(), 0u);
+  engine.End(h);
+  player.Tick();
+  player.Tick();
+  EXPECT_EQ(now().stream, h) << "its own stream plays again";
   EXPECT_EQ(now().state, psPlaying);
   engine.Find(h)->file.playFails = true;
   engine.End(h);
   player.Tick();
   player.Tick();
+  engine.files[dir.File("c.mp3")] = file;
   EXPECT_EQ(now().mode, pmNone);
   EXPECT_EQ(now().stream, 0u);
   EXPECT_TRUE(engine.streams.empty());
@@ -106,6 +122,132 @@ TEST_F(PlaySessionTest, EveryModeFreesWhatItReplaces) {
   player.Tick();
   player.Play();
   EXPECT_EQ(engine.calls.back(), "free-engine");
+}
+
+// In each play mode the track that comes next is opened and queued behind the one that plays
+// (so the engine joins them without a gap) and takes over at the joint: announced as a track the
+// mode starts, its row selected, its own position shown, the one after it queued in turn.
+TEST_F(PlaySessionTest, EachModeQueuesItsNextTrackWhichTakesOverAtTheJoint) {
+  for (const char* name : {"a.mp3", "b.mp3", "c.mp3"}) AddRow(name);
+  testing::WriteBytes(dir.File("b.lrc"), "[ti:Bee]\r\n[00:01]one\r\n");
+  struct Case {
+    const char* what;
+    std::function<void()> start;
+    std::vector<std::string> heard;  // the first track, then each one after a joint
+    std::vector<int> rows;           // the row selected after each joint (-1: not a list row)
+  };
+  const Case cases[] = {
+      {"list loop",
+       [&] { Select(0), player.SwitchLoopList(), player.Tick(); },
+       {"a.mp3", "b.mp3", "c.mp3", "a.mp3"},
+       {1, 2, 0}},
+      {"loop selection",
+       [&] {
+         list().SetSelection({0, 1}), player.SwitchLoopSelection(), player.Tick();
+       },
+       {"a.mp3", "b.mp3", "a.mp3"},
+       {-1, -1}},
+      {"single loop",
+       [&] { Select(1), player.Tick(), player.Play(), player.SwitchLoopSingle(); },
+       {"b.mp3", "b.mp3", "b.mp3"},
+       {-1, -1}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    c.start();
+    ASSERT_EQ(now().state, psPlaying);
+    EXPECT_EQ(FileNamePart(PlayingPath()), c.heard[0]);
+    for (std::size_t i = 1; i < c.heard.size(); ++i) {
+      const audio::Handle old = now().stream, next = Queued();
+      ASSERT_NE(next, 0u) << "nothing queued behind " << c.heard[i - 1];
+      EXPECT_EQ(FileNamePart(QueuedPath()), c.heard[i]);
+      EXPECT_EQ(now().nextPath, QueuedPath());
+      engine.At(old, 170);
+      engine.End(old);
+      const int creates = engine.Count("create ");
+      player.Tick();
+      EXPECT_EQ(now().stream, next) << "the queued stream is the current one";
+      EXPECT_EQ(now().state, psPlaying);
+      EXPECT_EQ(engine.Find(old), nullptr) << "the stream that played out is freed";
+      EXPECT_EQ(engine.Count("create "), creates + 1) << "only the one after it is opened";
+      EXPECT_DOUBLE_EQ(now().position, 0);
+      if (c.heard[i] == "b.mp3" && c.heard[i - 1] != "b.mp3") {
+        EXPECT_EQ(now().lyricLine, std::string("标题：Bee    ")) << "the new track's lyric";
+      }
+      if (c.rows[i - 1] >= 0) {
+        EXPECT_EQ(list().Selected(), std::vector<int>{c.rows[i - 1]});
+        EXPECT_EQ(now().currentRow, c.rows[i - 1]);
+      }
+      ExpectNoStrays(c.what);
+    }
+    player.Stop();
+    EXPECT_TRUE(engine.streams.empty());
+  }
+}
+
+// Whatever the user does before the joint drops the queued track or queues the one that now
+// comes next; a seek keeps it. A next file that does not open is left to the tick, which passes
+// over it as it always has.
+TEST_F(PlaySessionTest, WhatTheUserDoesBeforeTheJointCancelsOrRenewsTheQueue) {
+  for (const char* name : {"a.mp3", "b.mp3", "c.mp3"}) AddRow(name);
+  struct Case {
+    const char* what;
+    std::function<void()> act;
+    const char* queuedAfter;  // nullptr: nothing stays queued
+  };
+  const Case cases[] = {
+      {"stop", [&] { player.Stop(); }, nullptr},
+      {"next", [&] { player.Next(); }, nullptr},
+      {"mode off", [&] { player.SwitchLoopList(); }, nullptr},
+      {"single loop instead", [&] { player.SwitchLoopSingle(); }, "a.mp3"},
+      {"the next row removed", [&] { list().Remove({1}); }, "c.mp3"},
+      {"a row added", [&] { AddRow("d.mp3"); }, "b.mp3"},
+      {"the list cleared", [&] { list().Clear(); }, nullptr},
+      {"seek", [&] { player.SeekTo(30); }, "b.mp3"},
+      {"pause", [&] { player.Tick(), player.Pause(); }, "b.mp3"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    list().Clear();
+    for (const char* name : {"a.mp3", "b.mp3", "c.mp3"}) AddRow(name);
+    Select(0);
+    player.SwitchLoopList();
+    player.Tick();
+    const audio::Handle queued = Queued();
+    ASSERT_EQ(FileNamePart(QueuedPath()), "b.mp3");
+    c.act();
+    if (c.queuedAfter == nullptr) {
+      EXPECT_EQ(engine.Find(queued), nullptr) << "the queued stream is freed";
+      EXPECT_EQ(Queued(), 0u);
+    } else {
+      EXPECT_EQ(FileNamePart(QueuedPath()), c.queuedAfter);
+      if (std::string(c.queuedAfter) == "b.mp3") {
+        EXPECT_EQ(Queued(), queued);
+      }
+    }
+    ExpectNoStrays(c.what);
+    player.Tick();
+    player.Stop();
+    EXPECT_TRUE(engine.streams.empty());
+  }
+
+  // b does not open: nothing is queued, and at the end of a the tick passes over b to c.
+  list().Clear();
+  AddRow("a.mp3");
+  AddRow("b.mp3", 0);
+  AddRow("c.mp3");
+  engine.files.erase(dir.File("b.mp3"));
+  Select(0);
+  player.SwitchLoopList();
+  player.Tick();
+  EXPECT_EQ(Queued(), 0u);
+  const int creates = engine.Count("create ");
+  player.Tick();
+  EXPECT_EQ(engine.Count("create "), creates) << "a refused queue is not tried on every tick";
+  engine.End(now().stream);
+  for (int i = 0; i < 3 && FileNamePart(PlayingPath()) != "c.mp3"; ++i) player.Tick();
+  EXPECT_EQ(FileNamePart(PlayingPath()), "c.mp3");
+  EXPECT_TRUE(reports.empty());
 }
 
 TEST_F(PlaySessionTest, FailedStartsSettleTheStateAndReportTheEngineCode) {

@@ -42,6 +42,10 @@ class PlaySession::ListWatch final : public TrackList::Watcher {
     }
   }
   void BeforeReset() override { p_.playingRow_ = -1; }
+  // The row list loop goes on with may have moved: the queued track follows it.
+  void AfterInsert() override { p_.SyncQueue(); }
+  void AfterRemove() override { p_.SyncQueue(); }
+  void AfterReset() override { p_.SyncQueue(); }
 
  private:
   PlaySession& p_;
@@ -96,6 +100,7 @@ unsigned PlaySession::Compare(const PlayerSnapshot& b) const {
 }
 
 void PlaySession::Publish(unsigned extra) {
+  SyncQueue();
   now_.ready = ready_;
   now_.state = PlayerState;
   now_.mode = PlayMode;
@@ -180,6 +185,7 @@ void PlaySession::MarkReady() {
 
 void PlaySession::Shutdown() {
   ready_ = false;
+  DropQueued();
   engine_.StreamFree(CurrentStream);
   CurrentStream = 0;
   engine_.Free();
@@ -670,6 +676,7 @@ void PlaySession::TickSteps() {
   now_.volumePacked = engine_.GetVolume();
   now_.volume = static_cast<int>(std::max(now_.volumePacked & 0xFFFFu, now_.volumePacked >> 16));
   int selectedRow = list_.FirstSelected();
+  JointStep(&selectedRow);
   ListLoopStep(&selectedRow);
   SingleLoopStep();
   LoopSelectionStep();
@@ -681,6 +688,101 @@ void PlaySession::TickSteps() {
   if (b.play) now_.canPlay = *b.play;
   if (b.pause) now_.canPause = *b.pause;
   if (b.stop) now_.canStop = *b.stop;
+}
+
+// ---- The queued track ------------------------------------------------------------------------
+
+std::string PlaySession::QueueWanted() const {
+  const bool announced = CurrentStream != 0 && playing_.stream == CurrentStream;
+  if (!ready_ || !announced || PlayerState == psStopped) return {};
+  switch (PlayMode) {
+    case pmLoopLst:
+      if (list_.Count() == 0) return {};
+      return list_.Row(WrapCursor(LstIndex, list_.Count())).path;
+    case pmLoopSel:
+      if (SelPaths.empty()) return {};
+      return SelPaths[static_cast<std::size_t>(WrapCursor(SelIndex, std::ssize(SelPaths)))];
+    case pmLoopSingle:
+      return playing_.path;
+    case pmNone:
+      break;
+  }
+  return {};
+}
+
+void PlaySession::DropQueued() {
+  if (queued_ == 0) return;
+  engine_.ChannelQueue(queuedBehind_, 0);
+  engine_.StreamFree(queued_);
+  queued_ = 0;
+  queuedBehind_ = 0;
+  queuedPath_.clear();
+}
+
+// Opens the track the mode goes on with and hands it to the engine behind the current one; a
+// queue that no longer fits (another track, another mode, a stop, rows moved) is dropped. A
+// file that does not open is left to the tick, which passes over it as it always has.
+void PlaySession::SyncQueue() {
+  const std::string want = QueueWanted();
+  if (queued_ != 0 && (want != queuedPath_ || queuedBehind_ != CurrentStream)) DropQueued();
+  if (want.empty() || queued_ != 0) return;
+  if (refusedBehind_ == CurrentStream && refusedPath_ == want) return;
+  const audio::Handle next = engine_.StreamCreateFile(false, want, 0, 0, 0);
+  if (next != 0 && engine_.ChannelQueue(CurrentStream, next)) {
+    queued_ = next;
+    queuedBehind_ = CurrentStream;
+    queuedPath_ = want;
+  } else {
+    engine_.StreamFree(next);
+    refusedBehind_ = CurrentStream;
+    refusedPath_ = want;
+  }
+}
+
+// The queued track has taken over (the current stream played out and the queued one plays): it
+// becomes the current track, announced as a track the mode starts is, and the cursor moves on.
+void PlaySession::JointStep(int* selectedRow) {
+  if (queued_ == 0 || queuedBehind_ != CurrentStream) return;
+  if (engine_.ChannelIsActive(CurrentStream) != audio::kStopped ||
+      engine_.ChannelIsActive(queued_) == audio::kStopped) {
+    return;
+  }
+  engine_.StreamFree(CurrentStream);
+  CurrentStream = queued_;
+  queued_ = 0;
+  queuedBehind_ = 0;
+  queuedPath_.clear();
+  PlayerState = psPlaying;
+  now_.lyricLine = kLyricPlaceholder;
+  switch (PlayMode) {
+    case pmLoopLst: {
+      ForgetLyric();
+      LstIndex = WrapCursor(LstIndex, list_.Count());
+      const int index = LstIndex++;
+      const PlaylistRow row = list_.Row(index);
+      list_.SelectOnly(index);
+      *selectedRow = index;
+      playingRow_ = index;
+      Announce(row.path, FileNamePart(row.path), row.singer, row.album);
+      break;
+    }
+    case pmLoopSel: {
+      ForgetLyric();
+      SelIndex = WrapCursor(SelIndex, static_cast<int>(SelPaths.size()));
+      const std::string path = SelPaths[static_cast<std::size_t>(SelIndex++)];
+      const Id3Tag tag = ReadId3Tag(path);
+      playingRow_ = -1;
+      Announce(path, FileNamePart(path), tag.found ? tag.artist : std::string(),
+               tag.found ? tag.album : std::string());
+      break;
+    }
+    case pmLoopSingle:
+    case pmNone:
+      // The same file again, its lyric kept, as a track that plays again from its start.
+      playing_.stream = CurrentStream;
+      if (!LyricTextEmpty(LyricLines)) ShowLyric(kHeaderInfoKey);
+      break;
+  }
 }
 
 // ---- Seek bar, volume bar, stamps --------------------------------------------------------------
@@ -713,14 +815,14 @@ void PlaySession::EndSeek(int barSeconds) {
 
 void PlaySession::PlayFrom(double seconds) {
   const audio::Handle h = CurrentStream;
-  std::uint64_t bytes = engine_.ChannelSeconds2Bytes(h, seconds);
+  std::uint64_t ms = seconds > 0 ? static_cast<std::uint64_t>(std::llround(seconds * 1000)) : 0;
   // The bar's last second is the length rounded, which may lie a little past the end; the seek
   // then goes to the end instead of failing and leaving the track where it was.
-  const std::uint64_t length = engine_.ChannelGetLength(h);
-  if (length != audio::kNotAvailable && bytes != audio::kNotAvailable && bytes > length) {
-    bytes = length;
-  }
-  engine_.ChannelSetPosition(h, bytes);
+  const std::uint64_t length = engine_.ChannelGetLengthMs(h);
+  if (length != audio::kNotAvailable) ms = std::min(ms, length);
+  engine_.ChannelSetPositionMs(h, ms);
+  // The seek cancelled the queue in the engine; the queued stream stands where it was.
+  if (queued_ != 0 && queuedBehind_ == h && !engine_.ChannelQueue(h, queued_)) DropQueued();
   engine_.ChannelPlay(h, false);
   PlayerState = psPlaying;
   // The line of the new place at once, not at the next tick.
@@ -730,12 +832,6 @@ void PlaySession::PlayFrom(double seconds) {
 void PlaySession::SeekTo(double seconds) {
   // While the user holds the seek bar, its release decides where the track goes on.
   if (!ready_ || CurrentStream == 0 || PlayerState == psSeeking) return;
-  if (!(seconds > 0)) seconds = 0;
-  const std::uint64_t bytes = engine_.ChannelGetLength(CurrentStream);
-  if (bytes != audio::kNotAvailable) {
-    const double length = engine_.ChannelBytes2Seconds(CurrentStream, bytes);
-    if (length >= 0) seconds = std::min(seconds, length);
-  }
   PlayFrom(seconds);
   Publish();
 }
@@ -771,7 +867,11 @@ void PlaySession::ResumeFromStamp() {
 
 double PlaySession::PositionSeconds() { return StreamPositionInfo(engine_, CurrentStream).seconds; }
 
-std::int64_t PlaySession::PositionMs() { return std::llround(PositionSeconds() * 1000); }
+std::int64_t PlaySession::PositionMs() {
+  if (CurrentStream == 0) return 0;
+  const std::uint64_t ms = engine_.ChannelGetPositionMs(CurrentStream);
+  return ms == audio::kNotAvailable ? 0 : static_cast<std::int64_t>(ms);
+}
 
 std::optional<std::int64_t> PlaySession::PauseForStampMs() {
   if (PlayerState != psPlaying) return std::nullopt;

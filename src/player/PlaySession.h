@@ -1,9 +1,10 @@
-// The player: the playlist it plays (TrackList), the one open stream's life cycle, the play
-// modes and their cursors, the playing track's lyric lines, the refresh tick, seek and volume,
-// over the audio engine. It owns its state and holds no widget. Faces (the main window, the tray,
-// the lyric editor, the media controls, the command line) read its snapshot and call its
-// commands; it tells them when anything but the play position changes, once per change, and
-// after every tick, when they read the position.
+// The player: the playlist it plays (TrackList), the open stream's life cycle, the play modes
+// and their cursors, the track a mode goes on with (handed to the engine ahead of time, so that
+// it follows the current one without a gap), the playing track's lyric lines, the refresh tick,
+// seek and volume, over the audio engine. It owns its state and holds no widget. Faces (the main
+// window, the tray, the lyric editor, the media controls, the command line) read its snapshot and
+// call its commands; it tells them when anything but the play position changes, once per change,
+// and after every tick, when they read the position.
 #pragma once
 
 #include <cstdint>
@@ -241,6 +242,13 @@ class PlaySession {
   void LoopSelectionStep();
   void ProgressStep(int selectedRow);
   void EndOfTrackStep();
+  void JointStep(int* selectedRow);
+
+  // The queued track: the path the mode goes on with while a track plays (empty when none), and
+  // the engine's queue brought in line with it.
+  std::string QueueWanted() const;
+  void SyncQueue();
+  void DropQueued();
 
   void Fail(const std::string& failure);
   // Brings the snapshot up to date and tells the listeners and the report receiver; `extra`
@@ -265,6 +273,13 @@ class PlaySession {
   std::int32_t LstIndex = -1;
   std::int32_t SelIndex = 0;
   bool ready_ = false;
+  // The stream opened for the next track and queued behind `queuedBehind_` (the current one),
+  // and its path. A queue the engine refused is not tried again for the same pair.
+  std::uint32_t queued_ = 0;
+  std::uint32_t queuedBehind_ = 0;
+  std::string queuedPath_;
+  std::uint32_t refusedBehind_ = 0;
+  std::string refusedPath_;
   PlayingTrack playing_;
   int playingRow_ = -1;
 

@@ -63,6 +63,15 @@ class PlayerRig {
     return s != nullptr ? s->path : std::string();
   }
   PlayerReport LastReport() { return reports.empty() ? PlayerReport() : reports.back(); }
+  // The stream queued to follow the current one (0: none), and its path.
+  audio::Handle Queued() {
+    const ScriptedEngine::Stream* current = engine.Find(now().stream);
+    return current != nullptr ? current->queued : 0;
+  }
+  std::string QueuedPath() {
+    const ScriptedEngine::Stream* q = engine.Find(Queued());
+    return q != nullptr ? q->path : std::string();
+  }
   // Open streams that are neither the current one nor queued to follow it: each is a leak.
   int Strays() {
     const ScriptedEngine::Stream* current = engine.Find(now().stream);
