@@ -19,6 +19,7 @@
 #include "platform/SingleInstance.h"
 #include "shell/DesktopStart.h"
 #include "shell/Look.h"
+#include "shell/MainDesktopLyrics.h"
 #include "shell/MainList.h"
 #include "shell/MainMpris.h"
 #include "shell/MainTray.h"
@@ -57,6 +58,8 @@ void CreateOtherWindows(Windows& w, PlaySession& player, Dialogs& dialogs) {
     player.Shared.options = chosen;
     player.OptionsChanged();
   };
+  // The desktop lyric bar, when it was on at the last exit.
+  w.main->DesktopLyrics->Start();
 }
 
 // Runs `work` once, soon after `widget` is first painted (or after `latestMs` if it never is, say

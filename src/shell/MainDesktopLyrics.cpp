@@ -1,0 +1,95 @@
+#include "shell/MainDesktopLyrics.h"
+
+#include <cstdio>
+
+#include "platform/Dialogs.h"
+#include "shell/DesktopLyricBar.h"
+#include "shell/TfrmMain.h"
+
+namespace quillet {
+
+MainDesktopLyrics::MainDesktopLyrics(TfrmMain& main) : QObject(&main), w_(main) {
+  setObjectName(QStringLiteral("MainDesktopLyrics"));
+  listening_ = w_.Player.Subscribe([this](unsigned changes) {
+    if (changes & kChangedOptions) Follow();
+  });
+}
+
+MainDesktopLyrics::~MainDesktopLyrics() {
+  w_.Player.Unsubscribe(listening_);
+  // The bar is a window of its own (not a child of the main window, which may be hidden): it
+  // goes before the player it watches.
+  bar_.reset();
+}
+
+void MainDesktopLyrics::Start() {
+  started_ = true;
+  Follow();
+}
+
+// The marks, and the bar, follow the options.
+void MainDesktopLyrics::Follow() {
+  const Options& o = w_.Player.Shared.options;
+  w_.ItemDesktopLyrics->setChecked(o.desktopLyrics);
+  w_.ItemLockDesktopLyrics->setChecked(o.desktopLyricsLocked);
+  if (!started_) return;
+  if (!o.desktopLyrics) {
+    if (bar_) bar_->hide();
+    return;
+  }
+  const bool fresh = !bar_;
+  if (fresh) {
+    bar_ = std::make_unique<DesktopLyricBar>(w_.Player);
+    bar_->PlaceChanged = [this](const QRect& place) { KeepPlace(place); };
+  }
+  bar_->FollowOptions(o);
+  if (fresh || !bar_->isVisible()) {
+    bar_->Place(o);
+    bar_->show();
+  }
+}
+
+void MainDesktopLyrics::ItemDesktopLyricsClick() {
+  Options o = w_.Player.Shared.options;
+  o.desktopLyrics = !o.desktopLyrics;
+  Keep(o, true);
+}
+
+void MainDesktopLyrics::ItemLockDesktopLyricsClick() {
+  Options o = w_.Player.Shared.options;
+  o.desktopLyricsLocked = !o.desktopLyricsLocked;
+  Keep(o, true);
+}
+
+// The change holds for this run whatever happens to the file; a failure to write it is told (a
+// box for a menu command, the error output for a move of the bar). A menu command's change is
+// followed by every face; the bar's place concerns none of them.
+void MainDesktopLyrics::Keep(const Options& changed, bool command) {
+  PlayerShared& shared = w_.Player.Shared;
+  shared.options = changed;
+  const IoResult io = SaveOptions(changed);
+  if (!io.ok) {
+    if (command) {
+      ShowErrorBox(w_.Dlg, &w_, shared.VersionText, io.error);
+    } else {
+      std::fprintf(stderr, "quillet: %s\n", io.error.c_str());
+    }
+  }
+  if (command) w_.Player.OptionsChanged();
+}
+
+void MainDesktopLyrics::KeepPlace(const QRect& place) {
+  Options o = w_.Player.Shared.options;
+  if (o.desktopBarPlaced && o.desktopBarX == place.x() && o.desktopBarY == place.y() &&
+      o.desktopBarWidth == place.width() && o.desktopBarHeight == place.height()) {
+    return;
+  }
+  o.desktopBarPlaced = true;
+  o.desktopBarX = place.x();
+  o.desktopBarY = place.y();
+  o.desktopBarWidth = place.width();
+  o.desktopBarHeight = place.height();
+  Keep(o, false);
+}
+
+}  // namespace quillet
