@@ -12,6 +12,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <QAccessible>
 #include <QApplication>
 #include <QMenu>
 #include <QMouseEvent>
@@ -19,6 +20,7 @@
 #include <QProcess>
 #include <QScreen>
 #include <QTest>
+#include <algorithm>
 #include <chrono>
 #include <cstdlib>
 #include <memory>
@@ -87,7 +89,7 @@ std::string ReadLine(int fd, int seconds) {
 
 // Runs a program to its end within `ms`, the event loop turning meanwhile (it may ask this
 // process's windows over the bus); its output, or nothing when it failed.
-std::optional<QString> Run(const QString& program, const QStringList& args, int ms = 20000) {
+std::optional<QString> RunTool(const QString& program, const QStringList& args, int ms = 20000) {
   QProcess p;
   p.start(program, args);
   if (!QTest::qWaitFor([&] { return p.state() == QProcess::NotRunning; }, ms)) {
@@ -164,10 +166,16 @@ class XSession {
 XSession* g_x = nullptr;
 std::string g_skip;
 
+// The objects whose accessible name change was announced.
+std::vector<QObject*> g_named;
+void Record(QAccessibleEvent* event) {
+  if (event->type() == QAccessible::NameChanged) g_named.push_back(event->object());
+}
+
 // Where the X server has a window, as xwininfo says.
 std::optional<QPoint> XPlace(const QWidget* w) {
   const auto out =
-      Run(QStringLiteral("xwininfo"), {QStringLiteral("-id"), QString::number(w->winId())});
+      RunTool(QStringLiteral("xwininfo"), {QStringLiteral("-id"), QString::number(w->winId())});
   if (!out) return std::nullopt;
   int x = -1, y = -1;
   for (const QString& line : out->split(u'\n')) {
@@ -180,10 +188,10 @@ std::optional<QPoint> XPlace(const QWidget* w) {
 }
 
 bool Click(const QPoint& global) {
-  return Run(QStringLiteral("xdotool"),
-             {QStringLiteral("mousemove"), QString::number(global.x()), QString::number(global.y()),
-              QStringLiteral("sleep"), QStringLiteral("0.2"), QStringLiteral("click"),
-              QStringLiteral("1")})
+  return RunTool(QStringLiteral("xdotool"),
+                 {QStringLiteral("mousemove"), QString::number(global.x()),
+                  QString::number(global.y()), QStringLiteral("sleep"), QStringLiteral("0.2"),
+                  QStringLiteral("click"), QStringLiteral("1")})
       .has_value();
 }
 
@@ -228,7 +236,7 @@ class LyricBarX11 : public ::testing::Test {
     rig->AddTrack(rig->File("song.mp3"), 60);
     rig->Select({0}, 0);
     w->Transport->btnPlayClick();
-    rig->engine().At(rig->Current(), 2);
+    rig->engine().At(rig->Current(), 1.2);
     rig->Tick();
   }
   // Chooses a menu item with a real click on the open context menu.
@@ -256,10 +264,10 @@ TEST_F(LyricBarX11, AppearsFromTheMenuWithTheStripsLineAndComesBackWhereItWas) {
   EXPECT_EQ(Bar()->LineText().toStdString(), "Alpha line");
 
   // Both the bar and the strip say the line on the accessibility bus.
-  const auto tree = Run(QStringLiteral("python3"),
-                        {QString::fromUtf8(QUILLET_SOURCE_DIR "/tests/support/atspi_tree.py"),
-                         QString::number(QCoreApplication::applicationPid())},
-                        30000);
+  const auto tree = RunTool(QStringLiteral("python3"),
+                            {QString::fromUtf8(QUILLET_SOURCE_DIR "/tests/support/atspi_tree.py"),
+                             QString::number(QCoreApplication::applicationPid())},
+                            30000);
   if (tree) {
     int named = 0;
     for (const QString& line : tree->split(u'\n')) {
@@ -269,6 +277,15 @@ TEST_F(LyricBarX11, AppearsFromTheMenuWithTheStripsLineAndComesBackWhereItWas) {
   } else {
     ADD_FAILURE() << "the accessibility bus could not be read (python3-pyatspi, at-spi2-core)";
   }
+  // A new line is announced by both.
+  EXPECT_TRUE(QAccessible::isActive());
+  const QAccessible::UpdateHandler bridge = QAccessible::installUpdateHandler(Record);
+  rig->engine().At(rig->Current(), 50.2);
+  rig->Tick();
+  QAccessible::installUpdateHandler(bridge);
+  EXPECT_EQ(Bar()->LineText().toStdString(), "Beta");
+  EXPECT_NE(std::count(g_named.begin(), g_named.end(), Bar()), 0);
+  EXPECT_NE(std::count(g_named.begin(), g_named.end(), w->PanelLyric), 0);
 
   // The letters are on the screen where the bar is.
   QTest::qWait(300);

@@ -8,7 +8,6 @@
 #include <QMouseEvent>
 #include <QSpinBox>
 #include <QTest>
-#include <algorithm>
 #include <cstdlib>
 #include <memory>
 #include <optional>
@@ -21,12 +20,6 @@
 
 namespace quillet::testing {
 namespace {
-
-// NameChanged events announced for an object.
-std::vector<QObject*> g_named;
-void Record(QAccessibleEvent* event) {
-  if (event->type() == QAccessible::NameChanged) g_named.push_back(event->object());
-}
 
 class DesktopLyricsTest : public ::testing::Test {
  protected:
@@ -48,8 +41,7 @@ class DesktopLyricsTest : public ::testing::Test {
   audio::Handle Play(const std::string& name, const std::string& lyric) {
     if (!lyric.empty()) WriteBytes(rig->File(name + ".lrc"), lyric);
     rig->AddTrack(rig->File(name + ".mp3"), 60);
-    rig->Select({rig->session().List().Count() - 1}, 0);
-    w().Transport->btnPlayClick();
+    rig->session().PlayRow(rig->session().List().Count() - 1);
     return rig->Current();
   }
   void At(audio::Handle h, double seconds) {
@@ -68,8 +60,6 @@ class DesktopLyricsTest : public ::testing::Test {
 };
 
 TEST_F(DesktopLyricsTest, TheBarShowsWhatTheStripShowsAndSaysItToScreenReaders) {
-  QAccessible::installUpdateHandler(Record);
-  QAccessible::setActive(true);
   rig->state().options.exactLyrics = true;
   EXPECT_EQ(Bar(), nullptr) << "made only when turned on";
   w().ItemDesktopLyrics->trigger();
@@ -104,7 +94,6 @@ TEST_F(DesktopLyricsTest, TheBarShowsWhatTheStripShowsAndSaysItToScreenReaders) 
       rig->state().options.showTranslation = step.translation;
       rig->session().OptionsChanged();
     }
-    g_named.clear();
     rig->session().SeekTo(step.at);
     At(h, step.at);
     EXPECT_EQ(Bar()->LineText().toStdString(), step.line);
@@ -112,7 +101,8 @@ TEST_F(DesktopLyricsTest, TheBarShowsWhatTheStripShowsAndSaysItToScreenReaders) 
     EXPECT_GE(Bar()->FillFraction(), step.fillFrom);
     EXPECT_LE(Bar()->FillFraction(), step.fillTo);
     EXPECT_EQ(Bar()->Animating(), step.fillTo > 0 && step.fillFrom < 1);
-    // The same line through the accessibility interfaces of both.
+    // The same line through the accessibility interfaces of both (the announcements are heard
+    // on the accessibility bus: lyricbar_x11_test).
     QAccessibleInterface* bar = QAccessible::queryAccessibleInterface(Bar());
     QAccessibleInterface* strip = QAccessible::queryAccessibleInterface(w().PanelLyric);
     ASSERT_NE(bar, nullptr);
@@ -121,13 +111,6 @@ TEST_F(DesktopLyricsTest, TheBarShowsWhatTheStripShowsAndSaysItToScreenReaders) 
     EXPECT_EQ(strip->text(QAccessible::Name).toStdString().rfind(step.line, 0), 0u);
     EXPECT_EQ(bar->text(QAccessible::Description).toStdString(), step.sub);
   }
-  // A new line was announced by both.
-  g_named.clear();
-  At(h, 1.2);
-  EXPECT_NE(std::count(g_named.begin(), g_named.end(), Bar()), 0);
-  EXPECT_NE(std::count(g_named.begin(), g_named.end(), w().PanelLyric), 0);
-  QAccessible::installUpdateHandler(nullptr);
-
   // A word fill ends by itself once the line is sung.
   At(h, 2.9);
   EXPECT_TRUE(QTest::qWaitFor([this] { return !Bar()->Animating(); }, 3000));
@@ -141,7 +124,7 @@ TEST_F(DesktopLyricsTest, ItRepaintsOnlyWhenTheTextChanges) {
   w().ItemDesktopLyrics->trigger();
   ASSERT_NE(Bar(), nullptr);
   const audio::Handle h = Play("song", "[00:01]Alpha\n[00:30]Beta\n");
-  At(h, 2);
+  At(h, 1.2);
   ASSERT_EQ(Bar()->LineText(), "Alpha");
   QTest::qWait(50);
   const int paints = Bar()->Paints();
@@ -173,7 +156,7 @@ TEST_F(DesktopLyricsTest, WithoutALyricAndBetweenTracksTheTitleShowsThenFades) {
 
   // A track with a lyric that ends: its title, then nothing.
   const audio::Handle sung = Play("sung", "[00:01]Alpha\n");
-  At(sung, 2);
+  At(sung, 1.2);
   EXPECT_EQ(Bar()->LineText(), "Alpha");
   rig->engine().End(sung);
   rig->Tick();

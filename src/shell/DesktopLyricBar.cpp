@@ -148,7 +148,7 @@ void DesktopLyricBar::Follow(unsigned changes) {
     if (!s.ready) {
       words_.clear();
       ShowTexts(QString(), QString(), false);
-    } else if (s.track && !s.lyricText.empty()) {
+    } else if (s.track && s.state != psStopped && !s.lyricText.empty()) {
       const bool placeholder = s.lyricLine == PlaySession::kLyricPlaceholder;
       const std::string& sub = s.lyricTranslation.empty() ? s.lyricNextLine : s.lyricTranslation;
       words_ = s.lyricWords;
@@ -156,7 +156,7 @@ void DesktopLyricBar::Follow(unsigned changes) {
       ShowTexts(placeholder ? QString() : QString::fromUtf8(s.lyricLine), QString::fromUtf8(sub),
                 false);
     } else {
-      // No lyric, or between tracks: the track's title (the last one's when none plays).
+      // No lyric, or between tracks: the track's title (the last one's when none is open).
       if (s.track) {
         titleStream_ = s.track->stream;
         titleLine_ = DisplayTagText(s.track->name).trimmed();
@@ -170,7 +170,21 @@ void DesktopLyricBar::Follow(unsigned changes) {
       ShowTexts(titleLine_, titleSub_, true);
     }
   }
-  if (!marks_.empty() && clockRuns_ && FillWidth() < lineWidth_) StartFrames();
+  // The fill runs while the line is being sung; once it is complete (or stands still) one
+  // paint shows where it stands, and the frames stop.
+  const bool filling = !marks_.empty() && clockRuns_ && FillWidth() < lineWidth_;
+  if (filling || fading_) {
+    StartFrames();
+    return;
+  }
+  frameTimer_->stop();
+  if (!marks_.empty()) {
+    const int px = static_cast<int>(std::lround(FillWidth()));
+    if (px != lastFillPx_) {
+      lastFillPx_ = px;
+      update(QRect(0, lineTop_, width(), lineHeight_));
+    }
+  }
 }
 
 void DesktopLyricBar::ShowTexts(const QString& line, const QString& sub, bool title) {
@@ -299,6 +313,7 @@ void DesktopLyricBar::Relayout() {
                  text_);
   }
   p.end();
+  update();
 
   // Word marks, when the words make up the line as shown.
   QString joined;
@@ -318,8 +333,6 @@ void DesktopLyricBar::Relayout() {
   QPainter f(&filled_);
   f.setRenderHint(QPainter::Antialiasing);
   DrawOutlined(f, big, QPointF(lineLeft_, lineTop_ + bm.ascent()), shown, highlight_);
-  f.end();
-  update();
 }
 
 void DesktopLyricBar::paintEvent(QPaintEvent*) {

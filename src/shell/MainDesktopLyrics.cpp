@@ -1,5 +1,8 @@
 #include "shell/MainDesktopLyrics.h"
 
+#include <QImage>
+#include <QLinearGradient>
+#include <QPainter>
 #include <cstdio>
 
 #include "platform/Dialogs.h"
@@ -38,15 +41,41 @@ void MainDesktopLyrics::Follow() {
     return;
   }
   const bool fresh = !bar_;
-  if (fresh) {
-    bar_ = std::make_unique<DesktopLyricBar>(w_.Player);
-    bar_->PlaceChanged = [this](const QRect& place) { KeepPlace(place); };
-  }
+  MakeBar();
   bar_->FollowOptions(o);
   if (fresh || !bar_->isVisible()) {
     bar_->Place(o);
     bar_->show();
   }
+}
+
+void MainDesktopLyrics::MakeBar() {
+  if (bar_) return;
+  bar_ = std::make_unique<DesktopLyricBar>(w_.Player);
+  bar_->PlaceChanged = [this](const QRect& place) { KeepPlace(place); };
+}
+
+bool MainDesktopLyrics::SavePicture(const QString& path) {
+  const bool fresh = !bar_;
+  MakeBar();
+  if (fresh) bar_->FollowOptions(w_.Player.Shared.options);
+  const QImage window = w_.grab().toImage();
+  const QSize canvasSize(window.width() + 160, window.height() + 110);
+  QImage canvas(canvasSize, QImage::Format_ARGB32_Premultiplied);
+  QPainter p(&canvas);
+  QLinearGradient desktop(0, 0, 0, canvasSize.height());
+  desktop.setColorAt(0, QColor(58, 110, 165));
+  desktop.setColorAt(1, QColor(24, 52, 90));
+  p.fillRect(canvas.rect(), desktop);
+  p.drawImage(80, 24, window);
+  // The bar lies across the window's lower half, hidden (so the options stay as they are).
+  if (!bar_->isVisible()) bar_->resize(canvasSize.width() - 60, 100);
+  QImage bar(bar_->size(), QImage::Format_ARGB32_Premultiplied);
+  bar.fill(Qt::transparent);
+  bar_->render(&bar, QPoint(), QRegion(), QWidget::DrawChildren);
+  p.drawImage(30, 24 + window.height() - 140, bar);
+  p.end();
+  return canvas.save(path);
 }
 
 void MainDesktopLyrics::ItemDesktopLyricsClick() {

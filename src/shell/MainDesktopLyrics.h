@@ -7,6 +7,7 @@
 
 #include <QObject>
 #include <QRect>
+#include <QString>
 #include <memory>
 
 #include "common/Options.h"
@@ -30,11 +31,15 @@ class MainDesktopLyrics : public QObject {
   void ItemLockDesktopLyricsClick();
   // The bar, once it has been made; null before.
   DesktopLyricBar* Bar() const { return bar_.get(); }
+  // For the documentation: a picture of the bar over the lower part of the main window, as a
+  // desktop with a compositor shows it, drawn without one. The options are not changed.
+  bool SavePicture(const QString& path);
 
  private:
   void Follow();
   void Keep(const Options& changed, bool command);
   void KeepPlace(const QRect& place);
+  void MakeBar();
 
   TfrmMain& w_;
   int listening_ = 0;
