@@ -33,6 +33,8 @@ QColor ColourOr(const std::string& chosen, const char* own) {
 
 int SubFontSize(int size) { return std::max(10, size * 3 / 5); }
 
+bool OnX11() { return QGuiApplication::platformName() == QLatin1String("xcb"); }
+
 // Text with a dark outline and a soft shadow, so that it reads on light and dark alike.
 void DrawOutlined(QPainter& p, const QFont& font, const QPointF& baseline, const QString& text,
                   const QColor& colour) {
@@ -126,10 +128,16 @@ void DesktopLyricBar::SetLocked(bool locked) {
   hover_ = false;
   dragging_ = false;
   unsetCursor();
-  // Changing the flag hides the window; it comes back where it was.
+  // Changing the flags hides the window; it comes back where it was. On X11 a window manager
+  // that frames the bar (openbox, for one) takes the clicks in its frame whatever input shape
+  // the bar has; locked, the bar is left out of its hands, so that nothing of it is there for a
+  // click.
   placing_ = true;
   const bool shown = isVisible();
-  setWindowFlag(Qt::WindowTransparentForInput, locked);
+  Qt::WindowFlags flags = windowFlags();
+  flags.setFlag(Qt::WindowTransparentForInput, locked);
+  if (OnX11()) flags.setFlag(Qt::X11BypassWindowManagerHint, locked);
+  setWindowFlags(flags);
   if (shown) show();
   placing_ = false;
   update();
@@ -207,6 +215,8 @@ void DesktopLyricBar::ShowTexts(const QString& line, const QString& sub, bool ti
   line_ = line;
   sub_ = sub;
   marksFor_ = words_;
+  // Locked on X11 no window manager keeps the bar above the others: each new line brings it up.
+  if (locked_ && OnX11() && isVisible()) raise();
   lastFillPx_ = -1;
   Relayout();
   // Screen readers follow the line through the accessible name; the change is announced.
