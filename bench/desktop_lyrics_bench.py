@@ -55,7 +55,7 @@ def start_xvfb():
 
 def session_bus(tmp):
     p = subprocess.Popen(["dbus-daemon", "--session", "--nofork", "--print-address=1"],
-                         stdout=subprocess.PIPE, text=True, cwd=tmp)
+                         stdout=subprocess.PIPE, stderr=subprocess.DEVNULL, text=True, cwd=tmp)
     return p, p.stdout.readline().strip()
 
 

@@ -361,8 +361,11 @@ void DesktopLyricBar::paintEvent(QPaintEvent*) {
   if (filled_.isNull()) return;
   const double fill = FillWidth();
   if (fill <= 0) return;
-  p.setClipRect(QRectF(lineLeft_ - kMargin, lineTop_, fill + kMargin, lineHeight_));
-  p.drawImage(0, 0, filled_);
+  // The highlighted line up to the fill's edge, over the plain one.
+  const qreal dpr = filled_.devicePixelRatio();
+  const QRectF part(0, lineTop_, lineLeft_ + fill, lineHeight_);
+  p.drawImage(part, filled_,
+              QRectF(part.x() * dpr, part.y() * dpr, part.width() * dpr, part.height() * dpr));
 }
 
 void DesktopLyricBar::resizeEvent(QResizeEvent* event) {

@@ -60,7 +60,7 @@ bool MainDesktopLyrics::SavePicture(const QString& path) {
   MakeBar();
   if (fresh) bar_->FollowOptions(w_.Player.Shared.options);
   const QImage window = w_.grab().toImage();
-  const QSize canvasSize(window.width() + 160, window.height() + 110);
+  const QSize canvasSize(window.width() + 160, window.height() + 100);
   QImage canvas(canvasSize, QImage::Format_ARGB32_Premultiplied);
   QPainter p(&canvas);
   QLinearGradient desktop(0, 0, 0, canvasSize.height());
@@ -68,12 +68,12 @@ bool MainDesktopLyrics::SavePicture(const QString& path) {
   desktop.setColorAt(1, QColor(24, 52, 90));
   p.fillRect(canvas.rect(), desktop);
   p.drawImage(80, 24, window);
-  // The bar lies across the window's lower half, hidden (so the options stay as they are).
+  // The bar lies across the window's lower edge, hidden (so the options stay as they are).
   if (!bar_->isVisible()) bar_->resize(canvasSize.width() - 60, 100);
   QImage bar(bar_->size(), QImage::Format_ARGB32_Premultiplied);
   bar.fill(Qt::transparent);
   bar_->render(&bar, QPoint(), QRegion(), QWidget::DrawChildren);
-  p.drawImage(30, 24 + window.height() - 140, bar);
+  p.drawImage(30, 24 + window.height() - 64, bar);
   p.end();
   return canvas.save(path);
 }
