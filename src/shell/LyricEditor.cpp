@@ -3,9 +3,9 @@
 // The editor holds its text as the widget's Unicode text. An imported file is read whole as
 // bytes, taken without a byte-order mark as the lyric strip takes it (UTF-16 becomes UTF-8), and
 // decoded the way every stored text of the program is shown (UTF-8 when the bytes are valid
-// UTF-8, else GB18030, which covers GBK). With embedded lyrics on, an audio file can be chosen too:
-// the lyric it carries (UTF-8) is imported the same way. A saved file is always UTF-8: it holds
-// every character the editor can hold, the lyric strip reads it unambiguously (a short GBK line can
+// UTF-8, else GB18030, which covers GBK). With embedded lyrics on, an audio file can be chosen too: the lyric
+// it carries (UTF-8) is imported the same way. A saved file is always UTF-8: it holds every
+// character the editor can hold, the lyric strip reads it unambiguously (a short GBK line can
 // happen to be valid UTF-8 and would be shown wrongly), and players detect UTF-8 without a
 // byte-order mark.
 #include <QByteArray>
