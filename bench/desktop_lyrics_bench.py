@@ -133,7 +133,7 @@ def main():
                       flush=True)
         off = statistics.median(results[False])
         on = statistics.median(results[True])
-        cost = on - off
+        cost = round(on - off, 3) + 0.0  # no "-0.000"
         print(f"Playing with one lyric line shown and nothing changing, {args.seconds:.0f} s per "
               f"run, median of {args.pairs} ({'exact' if args.exact else 'classic'} timing, Xvfb):")
         print(f"{'without the bar':18} {off:7.3f} % of a core")

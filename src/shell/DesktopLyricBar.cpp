@@ -111,8 +111,11 @@ void DesktopLyricBar::Place(const Options& o) {
   QRect g(0, 0, std::min(900, free.width() * 7 / 10), lineHeight + subHeight + 3 * kMargin);
   g.moveCenter(free.center());
   g.moveBottom(free.bottom() - 60);
-  if (o.desktopBarPlaced)
-    g = QRect(o.desktopBarX, o.desktopBarY, o.desktopBarWidth, o.desktopBarHeight);
+  // The kept place, unless no screen shows any of it now (a screen that has gone).
+  const QRect kept(o.desktopBarX, o.desktopBarY, o.desktopBarWidth, o.desktopBarHeight);
+  bool seen = false;
+  for (const QScreen* s : QGuiApplication::screens()) seen = seen || s->geometry().intersects(kept);
+  if (o.desktopBarPlaced && seen) g = kept;
   // A program cannot place its windows under Wayland: the compositor chooses, and that is fine.
   if (QGuiApplication::platformName() == QLatin1String("wayland")) {
     resize(g.size());
@@ -178,9 +181,13 @@ void DesktopLyricBar::Follow(unsigned changes) {
       ShowTexts(titleLine_, titleSub_, true);
     }
   }
+  Frames();
+}
+
+void DesktopLyricBar::Frames() {
   // The fill runs while the line is being sung; once it is complete (or stands still) one
   // paint shows where it stands, and the frames stop.
-  const bool filling = !marks_.empty() && clockRuns_ && FillWidth() < lineWidth_;
+  const bool filling = !marks_.empty() && clockRuns_ && isVisible() && FillWidth() < lineWidth_;
   if (filling || fading_) {
     StartFrames();
     return;
@@ -462,10 +469,17 @@ void DesktopLyricBar::mouseReleaseEvent(QMouseEvent* event) {
   QWidget::mouseReleaseEvent(event);
 }
 
+// Hidden, it follows the texts but runs no frames; shown again, it takes up the fill.
+void DesktopLyricBar::showEvent(QShowEvent* event) {
+  QWidget::showEvent(event);
+  Frames();
+}
+
 void DesktopLyricBar::hideEvent(QHideEvent* event) {
   QWidget::hideEvent(event);
   hover_ = false;
   dragging_ = false;
+  if (!fading_) frameTimer_->stop();
 }
 
 }  // namespace quillet

@@ -75,6 +75,7 @@ class DesktopLyricBar : public QWidget {
   void mousePressEvent(QMouseEvent* event) override;
   void mouseMoveEvent(QMouseEvent* event) override;
   void mouseReleaseEvent(QMouseEvent* event) override;
+  void showEvent(QShowEvent* event) override;
   void hideEvent(QHideEvent* event) override;
 
  private:
@@ -86,6 +87,8 @@ class DesktopLyricBar : public QWidget {
   void Follow(unsigned changes);
   void ShowTexts(const QString& line, const QString& sub, bool title);
   void Frame();
+  // Starts or stops the frames as the fill and the fade need them.
+  void Frames();
   void Relayout();
   // The play position (ms) now, from the snapshot's and the time since it was told.
   std::int64_t ClockMs() const;
