@@ -1,5 +1,6 @@
 #include "shell/MainDesktopLyrics.h"
 
+#include <QGuiApplication>
 #include <QImage>
 #include <QLinearGradient>
 #include <QPainter>
@@ -114,8 +115,11 @@ void MainDesktopLyrics::KeepPlace(const QRect& place) {
     return;
   }
   o.desktopBarPlaced = true;
-  o.desktopBarX = place.x();
-  o.desktopBarY = place.y();
+  // Under Wayland a window does not learn where it is: only its size is kept.
+  if (QGuiApplication::platformName() != QLatin1String("wayland")) {
+    o.desktopBarX = place.x();
+    o.desktopBarY = place.y();
+  }
   o.desktopBarWidth = place.width();
   o.desktopBarHeight = place.height();
   Keep(o, false);
