@@ -23,6 +23,8 @@ else
   PACKAGES+=(
     libgtest-dev libgmock-dev libbenchmark-dev
     x11-utils trayer lame sox ffmpeg python3-mutagen id3v2 flac vorbis-tools
+    # the desktop lyric bar on X: a window manager, real clicks, the accessibility bus
+    openbox xdotool at-spi2-core python3-pyatspi
     dbus-daemon dbus-bin playerctl pulseaudio pulseaudio-utils mpv
     desktop-file-utils appstream dpkg-dev file lintian man-db groff-base
     clang libclang-rt-14-dev

@@ -58,7 +58,8 @@ TEST_F(OptionsWindowTest, ControlsMapToTheOptionsAndOkSavesThem) {
   given.showTranslation = true;  // kept while exact timing is off
   given.lyricDelayMs = 150;
   given.tagEncoding = TagEncoding::Big5;
-  given.desktopLyrics = true;  // no control here: travels through unchanged
+  given.desktopLyrics = true;  // no control here: kept as the program has it when OK is pressed
+  state.options.desktopLyrics = true;
   given.desktopTextColour = "#ffffff";
   w.ShowModal(given);
   ASSERT_TRUE(w.isVisible());

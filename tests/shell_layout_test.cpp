@@ -225,6 +225,8 @@ TEST_F(Layout, ContextMenuItemsInOrder) {
                                      {"ItemLoopSingle", "单首循环", false, true},
                                      {"N3", nullptr, false, false},
                                      {"ItemOptions", "选    项...", false, false},
+                                     {"ItemDesktopLyrics", "桌面歌词", false, true},
+                                     {"ItemLockDesktopLyrics", "锁定桌面歌词", false, true},
                                      {"N13", nullptr, false, false},
                                      {"ItemAbout", "关    于...", true, false},
                                      {"ItemExit", "退    出", true, false},

@@ -89,7 +89,8 @@ unsigned PlaySession::Compare(const PlayerSnapshot& b) const {
     c |= kChangedCommands;
   }
   if (a.lyricLine != b.lyricLine || a.lyricTranslation != b.lyricTranslation ||
-      a.lyricText != b.lyricText) {
+      a.lyricText != b.lyricText || a.lyricNextLine != b.lyricNextLine ||
+      a.lyricWords != b.lyricWords) {
     c |= kChangedLyric;
   }
   if (a.progressCaption != b.progressCaption || a.progressMax != b.progressMax ||
@@ -202,6 +203,7 @@ void PlaySession::OptionsChanged() {
   if (!Shared.options.exactLyrics || !Shared.options.showTranslation) {
     now_.lyricTranslation.clear();
   }
+  if (!Shared.options.exactLyrics) now_.lyricWords.clear();
   Publish(kChangedOptions);
 }
 
@@ -226,6 +228,8 @@ void PlaySession::ForgetLyric() {
   now_.lyricTranslation.clear();
   now_.lyricText.clear();
   now_.lyricNextMs = -1;
+  now_.lyricNextLine.clear();
+  now_.lyricWords.clear();
 }
 
 bool PlaySession::ExactLyric() const {
@@ -243,11 +247,26 @@ void PlaySession::ShowExactLyric(std::int64_t playMs, bool running) {
   now_.lyricAtMs = playMs;
   if (running && at.nextChangeMs != kNoLyricChange) now_.lyricNextMs = at.nextChangeMs;
   // The correction notice stays for its ticks.
-  if (noticeTicks_ > 0 || at.group < 0) return;
+  if (noticeTicks_ > 0) return;
+  ShowNextLine(at.group);
+  now_.lyricWords.clear();
+  if (at.group < 0) return;
   LyricGroupText text = GroupText(timed_, at.group);
   now_.lyricLine = std::move(text.original);
   now_.lyricTranslation =
       Shared.options.showTranslation ? std::move(text.translation) : std::string();
+  // Word times only for a group of one original line.
+  const LyricGroup& g = timed_.groups[static_cast<std::size_t>(at.group)];
+  if (g.originals != 1) return;
+  const std::int64_t shift = Shared.options.lyricDelayMs - lyricOffsetMs_;
+  for (const TimedWord& word : timed_.lines[g.first].words) {
+    now_.lyricWords.push_back({word.stampMs + shift, LyricDisplayText(timed_, word.text)});
+  }
+}
+
+// The originals of the group after `group` (-1: before the first) as the line to come.
+void PlaySession::ShowNextLine(int group) {
+  now_.lyricNextLine = GroupText(timed_, group + 1).original;
 }
 
 void PlaySession::LyricTick() {
@@ -273,6 +292,8 @@ PlaySession::NudgeResult PlaySession::NudgeLyric(int deltaMs) {
   }
   now_.lyricLine = r.notice;
   now_.lyricTranslation.clear();
+  now_.lyricNextLine.clear();
+  now_.lyricWords.clear();
   noticeTicks_ = kNoticeTicks;
   Publish();
   return r;
@@ -631,6 +652,10 @@ void PlaySession::ProgressStep(int selectedRow) {
       ShowExactLyric(std::llround(pos.seconds * 1000), PlayerState == psPlaying);
     } else if (!LyricTextEmpty(LyricLines)) {
       ShowLyric(pos.text);
+      if (noticeTicks_ == 0) {
+        const auto second = static_cast<std::int64_t>(std::max(0.0, pos.seconds));
+        ShowNextLine(FindLyricGroup(timed_, second * 1000 + 999, 0, 0).group);
+      }
     }
     return;
   }
@@ -656,6 +681,8 @@ void PlaySession::EndOfTrackStep() {
   now_.lyricLine = kLyricPlaceholder;
   now_.lyricTranslation.clear();
   now_.lyricNextMs = -1;
+  now_.lyricNextLine.clear();
+  now_.lyricWords.clear();
   PlayerState = psStopped;
 }
 

@@ -35,6 +35,13 @@ struct PlayingTrack {
   std::string path, name, artist, album;  // bytes
 };
 
+// A word of the shown line, due at a play position (ms; the offset and output delay applied).
+struct LyricWordTime {
+  std::int64_t atMs = 0;
+  std::string text;  // UTF-8
+  bool operator==(const LyricWordTime&) const = default;
+};
+
 // What the player is doing, as every face shows it.
 struct PlayerSnapshot {
   // False before start-up has set the player up and after exit: no command acts then.
@@ -63,6 +70,11 @@ struct PlayerSnapshot {
   std::string lyricTranslation;
   std::int64_t lyricAtMs = 0;
   std::int64_t lyricNextMs = -1;
+  // The line that follows the one shown (UTF-8; empty when none is known), and with exact
+  // timing the shown line's words when the file times them (empty otherwise), for the desktop
+  // lyric bar.
+  std::string lyricNextLine;
+  std::vector<LyricWordTime> lyricWords;
   // The playing track's lyric as plain text, one line each (UTF-8; empty without a lyric).
   std::string lyricText;
   // The progress display: its caption (bytes), and the seek bar's range and place. An empty
@@ -233,6 +245,7 @@ class PlaySession {
   void ShowLyric(const std::string& key);
   void ForgetLyric();
   void ShowExactLyric(std::int64_t playMs, bool running);
+  void ShowNextLine(int group);
   void PlayFrom(double seconds);
   std::optional<std::string> LyricFor(const std::string& key) const;
 

@@ -19,6 +19,7 @@
 #include "platform/SingleInstance.h"
 #include "shell/DesktopStart.h"
 #include "shell/Look.h"
+#include "shell/MainDesktopLyrics.h"
 #include "shell/MainList.h"
 #include "shell/MainMpris.h"
 #include "shell/MainTray.h"
@@ -57,6 +58,8 @@ void CreateOtherWindows(Windows& w, PlaySession& player, Dialogs& dialogs) {
     player.Shared.options = chosen;
     player.OptionsChanged();
   };
+  // The desktop lyric bar, when it was on at the last exit.
+  w.main->DesktopLyrics->Start();
 }
 
 // Runs `work` once, soon after `widget` is first painted (or after `latestMs` if it never is, say
@@ -106,13 +109,15 @@ std::function<void(const std::vector<std::string>&)> HandedFilesReceiver(TfrmMai
 namespace {
 
 // For the documentation: QUILLET_SCREENSHOT=<png> grabs the main window once it is shown,
-// QUILLET_SCREENSHOT_ABOUT=<png> the About box; then the program ends. With
+// QUILLET_SCREENSHOT_ABOUT=<png> the About box, QUILLET_SCREENSHOT_DESKTOP_LYRICS=<png> the
+// desktop lyric bar over the main window; then the program ends. With
 // QUILLET_SCREENSHOT_PLAY=<audio file> that file is added and played first, and the grab waits
 // QUILLET_SCREENSHOT_DELAY milliseconds (default 500) so the lyric strip can follow the track.
 bool ScheduleScreenshots(Windows& w, const std::function<void()>& createAbout) {
   const QString mainShot = qEnvironmentVariable("QUILLET_SCREENSHOT");
   const QString aboutShot = qEnvironmentVariable("QUILLET_SCREENSHOT_ABOUT");
-  if (mainShot.isEmpty() && aboutShot.isEmpty()) return false;
+  const QString barShot = qEnvironmentVariable("QUILLET_SCREENSHOT_DESKTOP_LYRICS");
+  if (mainShot.isEmpty() && aboutShot.isEmpty() && barShot.isEmpty()) return false;
   const QString play = qEnvironmentVariable("QUILLET_SCREENSHOT_PLAY");
   bool delayOk = false;
   int delay = qEnvironmentVariableIntValue("QUILLET_SCREENSHOT_DELAY", &delayOk);
@@ -124,9 +129,10 @@ bool ScheduleScreenshots(Windows& w, const std::function<void()>& createAbout) {
       w.main->Player.PlayRow(list.Count() - 1);
     });
   }
-  QTimer::singleShot(delay, w.main.get(), [&w, mainShot, aboutShot, createAbout] {
+  QTimer::singleShot(delay, w.main.get(), [&w, mainShot, aboutShot, barShot, createAbout] {
     bool ok = true;
     if (!mainShot.isEmpty()) ok = w.main->grab().save(mainShot) && ok;
+    if (!barShot.isEmpty()) ok = w.main->DesktopLyrics->SavePicture(barShot) && ok;
     if (!aboutShot.isEmpty()) createAbout();
     if (!aboutShot.isEmpty() && w.about != nullptr) {
       w.about->show();

@@ -92,10 +92,16 @@ void MainTransport::Show(unsigned changes) {
 
 // The strip: the line as plain text, as it always was; with a translation, the line and after
 // it the translation in a lighter colour, the translation elided first so that both fit on the
-// one line.
+// one line. Its accessible name is the line.
 void MainTransport::ShowLyricStrip(const PlayerSnapshot& s) {
   QLabel* strip = w_.PanelLyric;
   const QString line = QString::fromUtf8(s.lyricLine);
+  // Screen readers hear the line (and its translation) whole, however the strip cuts it; a
+  // new name is announced.
+  const QString spoken = s.lyricTranslation.empty()
+                             ? line
+                             : line + QLatin1Char(' ') + QString::fromUtf8(s.lyricTranslation);
+  if (strip->accessibleName() != spoken) strip->setAccessibleName(spoken);
   if (s.lyricTranslation.empty()) {
     strip->setTextFormat(Qt::PlainText);
     strip->setText(line);

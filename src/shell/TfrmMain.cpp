@@ -18,6 +18,7 @@
 #include "common/DisplayText.h"
 #include "playlist/Settings.h"
 #include "shell/Look.h"
+#include "shell/MainDesktopLyrics.h"
 #include "shell/MainFiles.h"
 #include "shell/MainList.h"
 #include "shell/MainModes.h"
@@ -99,6 +100,7 @@ TfrmMain::TfrmMain(PlaySession& player, Dialogs& dialogs, QWidget* parent)
   Modes = new MainModes(*this);
   Files = new MainFiles(*this);
   Tray = new MainTray(*this);
+  DesktopLyrics = new MainDesktopLyrics(*this);
   Wire();
   // Armed from creation; ticks do nothing until the creation step has set the state up.
   ShowTimer->start();
@@ -108,6 +110,7 @@ TfrmMain::TfrmMain(PlaySession& player, Dialogs& dialogs, QWidget* parent)
 TfrmMain::~TfrmMain() {
   ShowTimer->stop();
   // The seams stop watching the player while the window they show is still whole.
+  delete DesktopLyrics;
   delete Tray;
   delete Files;
   delete Modes;
@@ -214,6 +217,8 @@ void TfrmMain::BuildMenu() {
   ItemLoopSingle = MenuItem("ItemLoopSingle", "单首循环");
   N3 = MenuSeparator("N3");
   ItemOptions = MenuItem("ItemOptions", "选    项...");
+  ItemDesktopLyrics = MenuItem("ItemDesktopLyrics", "桌面歌词");
+  ItemLockDesktopLyrics = MenuItem("ItemLockDesktopLyrics", "锁定桌面歌词");
   N13 = MenuSeparator("N13");
   ItemAbout = MenuItem("ItemAbout", "关    于...");
   ItemExit = MenuItem("ItemExit", "退    出");
@@ -224,7 +229,8 @@ void TfrmMain::BuildMenu() {
   ItemLoadLst->setIcon(MenuImgLst[3]);
   ItemAbout->setIcon(MenuImgLst[4]);
   ItemExit->setIcon(MenuImgLst[5]);
-  for (QAction* mode : {ItemLoopLst, ItemLoopSel, ItemLoopSingle}) {
+  for (QAction* mode :
+       {ItemLoopLst, ItemLoopSel, ItemLoopSingle, ItemDesktopLyrics, ItemLockDesktopLyrics}) {
     mode->setCheckable(true);
     mode->setChecked(false);
   }
@@ -284,6 +290,10 @@ void TfrmMain::Wire() {
   ConnectCheckItem(ItemLoopSel, Modes, [this] { Modes->ItemLoopSelClick(); });
   ConnectCheckItem(ItemLoopSingle, Modes, [this] { Modes->ItemLoopSingleClick(); });
   connect(ItemOptions, &QAction::triggered, Files, [this] { Files->ItemOptionsClick(); });
+  ConnectCheckItem(ItemDesktopLyrics, DesktopLyrics,
+                   [this] { DesktopLyrics->ItemDesktopLyricsClick(); });
+  ConnectCheckItem(ItemLockDesktopLyrics, DesktopLyrics,
+                   [this] { DesktopLyrics->ItemLockDesktopLyricsClick(); });
   connect(ItemAbout, &QAction::triggered, Files, [this] { Files->btnAboutAppClick(); });
   connect(ItemExit, &QAction::triggered, Tray, [this] { Tray->btnExitAppClick(); });
 }

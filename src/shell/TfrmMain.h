@@ -36,6 +36,7 @@ class MainTransport;
 class MainModes;
 class MainFiles;
 class MainTray;
+class MainDesktopLyrics;
 
 // The local files of a drop, each as the locale's bytes, whole (however long), in drop order;
 // a folder without its trailing separator. Links that are not local files are left out.
@@ -75,6 +76,7 @@ class TfrmMain : public QWidget {
   MainModes* Modes;
   MainFiles* Files;
   MainTray* Tray;
+  MainDesktopLyrics* DesktopLyrics;
 
   // ---- Components ------------------------------------------------------------------------------
   TfcGroupBox* GroupBoxAppContrls;
@@ -126,6 +128,8 @@ class TfrmMain : public QWidget {
   QAction* N3;
   // Our own items, one group above the About item.
   QAction* ItemOptions;
+  QAction* ItemDesktopLyrics;
+  QAction* ItemLockDesktopLyrics;
   QAction* N13;
   QAction* ItemAbout;
   QAction* ItemExit;

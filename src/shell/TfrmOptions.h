@@ -1,6 +1,7 @@
 // The Options window (选项): exact lyric timing, translations, the output delay, how tags are
-// read and what dropping a folder does. It edits an Options value; OK saves it to the options
-// file and hands it to whoever holds the player's options.
+// read, what dropping a folder does, and the desktop lyric bar's font size and colours. It edits
+// an Options value; OK saves it to the options file and hands it to whoever holds the player's
+// options.
 #pragma once
 
 #include <QDialog>
@@ -14,6 +15,7 @@ class QCheckBox;
 class QComboBox;
 class QGroupBox;
 class QLabel;
+class QLineEdit;
 class QPushButton;
 class QSpinBox;
 
@@ -24,7 +26,7 @@ class TfrmOptions : public QDialog {
 
  public:
   static constexpr int kClientWidth = 300;
-  static constexpr int kClientHeight = 222;
+  static constexpr int kClientHeight = 326;
 
   TfrmOptions(PlayerShared& state, Dialogs& dialogs, QWidget* mainWindow);
 
@@ -44,6 +46,15 @@ class TfrmOptions : public QDialog {
   QLabel* LBTagEncoding;
   QComboBox* CMBTagEncoding;
   QCheckBox* CBAddFolders;
+  QGroupBox* GBDesktopLyrics;
+  QLabel* LBDesktopFontSize;
+  QSpinBox* SEDesktopFontSize;  // 0: the bar's own size
+  QLabel* LBDesktopTextColour;
+  QLineEdit* EDDesktopTextColour;  // "#rrggbb"; empty: the bar's own colour
+  QPushButton* btnDesktopTextColour;
+  QLabel* LBDesktopHighlightColour;
+  QLineEdit* EDDesktopHighlightColour;
+  QPushButton* btnDesktopHighlightColour;
   QPushButton* btnOptionsOk;
   QPushButton* btnOptionsCancel;
 
@@ -55,6 +66,8 @@ class TfrmOptions : public QDialog {
   Options Chosen() const;
 
   // Saves Chosen() (an error box on failure, and the window stays open), calls Accepted, closes.
+  // The desktop lyric bar's state (shown, locked, its place), which its menu items and the bar
+  // itself change while this window may be open, is taken as it is now, not as it was shown.
   void btnOptionsOkClick();
   // Closes; nothing is kept.
   void btnOptionsCancelClick();
@@ -63,6 +76,8 @@ class TfrmOptions : public QDialog {
 
  private:
   void ShowOptions(const Options& options);
+  // A colour dialog for a colour field, opened without a nested event loop.
+  void ChooseColour(QLineEdit* field);
   Options shown_;
 };
 
