@@ -77,9 +77,11 @@ TEST(PlayerModes, SingleLoop) {
        {{0, "[ti:Again]\n[00:02]line\n"}}},
       {"switched on over a track that has ended, plays it again", 1,
        "select:0 play end tick loop-one tick state=playing"},
-      {"a track that cannot replay ends the mode with it, freed and silently", 1,
-       "select:0 play mark loop-one unplayable:0 advance mode=none plays=- marked=freed "
-       "lyric=- box=-"},
+      {"a track that cannot replay (no second stream of it opens) ends the mode with it, freed "
+       "and silently",
+       1,
+       "select:0 play mark unplayable:0 missing:0 loop-one advance mode=none plays=- "
+       "marked=freed lyric=- box=-"},
       {"previous and next do nothing",
        3,
        "select:1 play loop-one mark at:30 prev next marked=current stream=playing pos=30 "
