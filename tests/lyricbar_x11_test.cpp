@@ -4,12 +4,7 @@
 // (read back over the accessibility bus) in pixels on the screen; a new start puts it where it
 // was; locked, a click lands on the window below it. Skipped when Xvfb, openbox or xdotool is
 // missing; every wait is bounded.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/prctl.h>
-#include <sys/wait.h>
 #include <unistd.h>
 
 #include <QAccessible>
@@ -33,60 +28,14 @@
 #include "shell/DesktopLyricBar.h"
 #include "shell/MainDesktopLyrics.h"
 #include "support/PlayRig.h"
+#include "support/XServer.h"
 
 namespace quillet::testing {
 namespace {
 
-pid_t Spawn(const std::vector<std::string>& args, int keepFd = -1) {
-  const pid_t pid = ::fork();
-  if (pid != 0) return pid;
-  ::prctl(PR_SET_PDEATHSIG, SIGTERM);
-  const int null = ::open("/dev/null", O_RDWR);
-  ::dup2(null, STDIN_FILENO);
-  if (keepFd != STDOUT_FILENO) ::dup2(null, STDOUT_FILENO);
-  ::dup2(null, STDERR_FILENO);
-  for (int fd = 3; fd < 256; ++fd) {
-    if (fd != keepFd) ::close(fd);
-  }
-  std::vector<char*> argv;
-  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-  argv.push_back(nullptr);
-  ::execv(argv[0], argv.data());
-  ::_exit(127);
-}
-
-void Stop(pid_t& pid) {
-  if (pid <= 0) return;
-  ::kill(pid, SIGTERM);
-  for (int i = 0; i < 200; ++i) {
-    if (::waitpid(pid, nullptr, WNOHANG) == pid) {
-      pid = -1;
-      return;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  ::kill(pid, SIGKILL);
-  ::waitpid(pid, nullptr, 0);
-  pid = -1;
-}
-
-// A line a child writes to a pipe, within `seconds`; empty when none comes.
-std::string ReadLine(int fd, int seconds) {
-  std::string text;
-  pollfd p{fd, POLLIN, 0};
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(seconds);
-  while (std::chrono::steady_clock::now() < deadline && text.find('\n') == std::string::npos) {
-    if (::poll(&p, 1, 200) > 0) {
-      char buf[256];
-      const ssize_t n = ::read(fd, buf, sizeof buf);
-      if (n <= 0) break;
-      text.append(buf, static_cast<std::size_t>(n));
-    }
-  }
-  ::close(fd);
-  const std::size_t end = text.find('\n');
-  return end == std::string::npos ? std::string() : text.substr(0, end);
-}
+using x11::ReadLine;
+using x11::Spawn;
+using x11::Stop;
 
 // Runs a program to its end within `ms`, the event loop turning meanwhile (it may ask this
 // process's windows over the bus); its output, or nothing when it failed.
@@ -119,19 +68,9 @@ class XSession {
       return nullptr;
     }
     auto x = std::unique_ptr<XSession>(new XSession);
-    int fds[2];
-    if (::pipe(fds) != 0) return nullptr;
-    x->server_ = Spawn({*xvfb, "-displayfd", std::to_string(fds[1]), "-screen", "0", "1024x768x24",
-                        "-nolisten", "tcp"},
-                       fds[1]);
-    ::close(fds[1]);
-    const std::string number = ReadLine(fds[0], 20);
-    if (number.empty()) {
-      *why = "Xvfb did not start";
-      return nullptr;
-    }
-    ::setenv("DISPLAY", (":" + number).c_str(), 1);
+    if (x11::StartXvfb(*xvfb, &x->server_, why).empty()) return nullptr;
     // A session bus of its own: the accessibility bus is found through it.
+    int fds[2];
     if (::pipe(fds) != 0) return nullptr;
     x->bus_ = Spawn({*dbus, "--session", "--nofork", "--print-address=" + std::to_string(fds[1])},
                     fds[1]);

@@ -1,13 +1,7 @@
 // The tray icon on a real X display with a real notification area: the test starts its own Xvfb
 // on a free display and Debian's `trayer` as the tray host, and runs the program on the xcb
 // platform. Skipped when Xvfb or trayer is missing or does not come up. Every wait is bounded.
-#include <fcntl.h>
 #include <gtest/gtest.h>
-#include <poll.h>
-#include <signal.h>
-#include <sys/prctl.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include <QApplication>
 #include <QMenu>
@@ -26,44 +20,13 @@
 #include <vector>
 
 #include "support/PlayRig.h"
+#include "support/XServer.h"
 
 namespace quillet::testing {
 namespace {
 
-// Starts a program with its output discarded; it is told to end when the test process ends.
-pid_t Spawn(const std::vector<std::string>& args, int keepFd = -1) {
-  const pid_t pid = ::fork();
-  if (pid != 0) return pid;
-  ::prctl(PR_SET_PDEATHSIG, SIGTERM);
-  const int null = ::open("/dev/null", O_RDWR);
-  ::dup2(null, STDIN_FILENO);
-  ::dup2(null, STDOUT_FILENO);
-  ::dup2(null, STDERR_FILENO);
-  for (int fd = 3; fd < 256; ++fd) {
-    if (fd != keepFd) ::close(fd);
-  }
-  std::vector<char*> argv;
-  for (const std::string& a : args) argv.push_back(const_cast<char*>(a.c_str()));
-  argv.push_back(nullptr);
-  ::execv(argv[0], argv.data());
-  ::_exit(127);
-}
-
-// Ends a program this test started: SIGTERM, then SIGKILL after two seconds.
-void Stop(pid_t& pid) {
-  if (pid <= 0) return;
-  ::kill(pid, SIGTERM);
-  for (int i = 0; i < 200; ++i) {
-    if (::waitpid(pid, nullptr, WNOHANG) == pid) {
-      pid = -1;
-      return;
-    }
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  }
-  ::kill(pid, SIGKILL);
-  ::waitpid(pid, nullptr, 0);
-  pid = -1;
-}
+using x11::Spawn;
+using x11::Stop;
 
 class XSession {
  public:
@@ -82,35 +45,8 @@ class XSession {
     }
     auto x = std::unique_ptr<XSession>(new XSession);
     x->trayer_ = *trayer;
-    int fds[2];
-    if (::pipe(fds) != 0) {
-      *why = "no pipe";
-      return nullptr;
-    }
-    // Xvfb picks a free display itself and writes its number to the pipe.
-    x->server_ = Spawn({*xvfb, "-displayfd", std::to_string(fds[1]), "-screen", "0", "1024x768x24",
-                        "-nolisten", "tcp"},
-                       fds[1]);
-    ::close(fds[1]);
-    std::string number;
-    pollfd p{fds[0], POLLIN, 0};
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
-    while (std::chrono::steady_clock::now() < deadline && number.find('\n') == std::string::npos) {
-      if (::poll(&p, 1, 200) > 0) {
-        char buf[32];
-        const ssize_t n = ::read(fds[0], buf, sizeof buf);
-        if (n <= 0) break;
-        number.append(buf, static_cast<std::size_t>(n));
-      }
-    }
-    ::close(fds[0]);
-    if (number.find('\n') == std::string::npos) {
-      *why = "Xvfb did not start";
-      return nullptr;
-    }
-    number.resize(number.find('\n'));
-    x->display_ = ":" + number;
-    ::setenv("DISPLAY", x->display_.c_str(), 1);
+    x->display_ = x11::StartXvfb(*xvfb, &x->server_, why);
+    if (x->display_.empty()) return nullptr;
     x->StartTray();
     return x;
   }
