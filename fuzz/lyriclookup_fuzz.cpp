@@ -14,9 +14,11 @@
 namespace {
 
 void MustBeUtf8(const std::string& s) {
-  QStringDecoder utf8(QStringDecoder::Utf8);
-  (void)utf8.decode(QByteArrayView(s.data(), static_cast<qsizetype>(s.size())));
-  if (utf8.hasError()) std::abort();
+  // Stateless: a sequence cut off at the end is an error too, not kept for a next call. The
+  // decode runs only when its result is taken.
+  QStringDecoder utf8(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+  const QString text = utf8.decode(QByteArrayView(s.data(), static_cast<qsizetype>(s.size())));
+  if (utf8.hasError() || (text.isEmpty() && !s.empty())) std::abort();
 }
 
 }  // namespace
