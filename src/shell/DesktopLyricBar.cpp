@@ -318,9 +318,13 @@ void DesktopLyricBar::Relayout() {
   lineWidth_ = bm.horizontalAdvance(shown);
   lineLeft_ = (width() - lineWidth_) / 2;
 
-  plain_ = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
-  plain_.setDevicePixelRatio(dpr);
-  plain_.fill(Qt::transparent);
+  // A clear layer the bar's size, to draw the line on in one colour.
+  const auto layer = [&](QImage& image) {
+    image = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(dpr);
+    image.fill(Qt::transparent);
+  };
+  layer(plain_);
   QPainter p(&plain_);
   p.setRenderHint(QPainter::Antialiasing);
   DrawOutlined(p, big, QPointF(lineLeft_, lineTop_ + bm.ascent()), shown, text_);
@@ -344,9 +348,7 @@ void DesktopLyricBar::Relayout() {
     marks_.push_back({w.atMs, bm.horizontalAdvance(line_.left(start))});
     at += QString::fromUtf8(w.text).size();
   }
-  filled_ = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
-  filled_.setDevicePixelRatio(dpr);
-  filled_.fill(Qt::transparent);
+  layer(filled_);
   QPainter f(&filled_);
   f.setRenderHint(QPainter::Antialiasing);
   DrawOutlined(f, big, QPointF(lineLeft_, lineTop_ + bm.ascent()), shown, highlight_);
