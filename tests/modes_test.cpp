@@ -66,9 +66,10 @@ TEST_F(ModesTest, TheClicksCallTheTransportCommands) {
       {"play again", &MainTransport::btnPlayClick, psPlaying, 1},
       {"stop", &MainTransport::btnStopClick, psStopped, -1},
   };
+  MainTransport& transport = *w.Transport;
   for (const auto& c : clicks) {
     rig.Tick();
-    (w.Transport->*c.handler)();
+    (transport.*c.handler)();
     EXPECT_EQ(s.state, c.state) << c.click;
     EXPECT_EQ(Playing(), c.track < 0 ? std::string() : T(c.track)) << c.click;
   }
