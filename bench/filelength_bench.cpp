@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchShell.h"
 #include "player/PlaySession.h"
 #include "playlist/TrackProbe.h"
 
@@ -24,16 +25,8 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-int Run(const std::string& command) {
-  const int rc = std::system(command.c_str());
-  return rc == -1 ? -1 : (WIFEXITED(rc) ? WEXITSTATUS(rc) : -1);
-}
-
-std::string Quote(const std::string& s) {
-  std::string q = "'";
-  for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return q + "'";
-}
+using quillet::bench::Quote;
+using quillet::bench::Run;
 
 // Four kinds of four-minute file, copied round-robin to `count` files.
 bool MakeFiles(const std::string& dir, int count, std::vector<std::string>* files) {

@@ -26,10 +26,11 @@
 #include <thread>
 #include <vector>
 
-#include "player/PlaySession.h"
+#include "BenchShell.h"
 #include "audio/AudioEngine.h"
 #include "audio/ByteSource.h"
 #include "audio/Decoder.h"
+#include "player/PlaySession.h"
 #include "playlist/RowProber.h"
 #include "playlist/TrackProbe.h"
 
@@ -38,22 +39,14 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
+using quillet::bench::Quote;
+using quillet::bench::Run;
+
 // Rows as the program makes them: the engine's length probe, today's tag texts.
 quillet::FileRow Rows() {
   return [probe = quillet::EngineLengthProbe()](const std::string& path) {
     return quillet::ProbeTrackRow(path, probe);
   };
-}
-
-int Run(const std::string& command) {
-  const int rc = std::system(command.c_str());
-  return rc == -1 ? -1 : (WIFEXITED(rc) ? WEXITSTATUS(rc) : -1);
-}
-
-std::string Quote(const std::string& s) {
-  std::string q = "'";
-  for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return q + "'";
 }
 
 struct Kind {

@@ -17,6 +17,7 @@
 #include <string>
 #include <vector>
 
+#include "BenchShell.h"
 #include "player/PlaySession.h"
 #include "playlist/TrackProbe.h"
 
@@ -25,16 +26,8 @@ using Clock = std::chrono::steady_clock;
 
 namespace {
 
-int Run(const std::string& command) {
-  const int rc = std::system(command.c_str());
-  return rc == -1 ? -1 : (WIFEXITED(rc) ? WEXITSTATUS(rc) : -1);
-}
-
-std::string Quote(const std::string& s) {
-  std::string q = "'";
-  for (char c : s) q += c == '\'' ? std::string("'\\''") : std::string(1, c);
-  return q + "'";
-}
+using quillet::bench::Quote;
+using quillet::bench::Run;
 
 // Tags a file by kind with mutagen (the system's Python, where Debian's package lives).
 constexpr const char* kTagger = R"(
@@ -148,7 +141,8 @@ int main(int argc, char** argv) {
   auto pass = [&](const quillet::TrackProbeOptions& options) {
     const auto t0 = Clock::now();
     std::size_t sink = 0;
-    for (const auto& f : files) sink += quillet::ProbeTrackRow(f, quillet::EngineLengthProbe(), options).name.size();
+    for (const auto& f : files)
+      sink += quillet::ProbeTrackRow(f, quillet::EngineLengthProbe(), options).name.size();
     const double secs = std::chrono::duration<double>(Clock::now() - t0).count();
     if (sink == 0) std::printf("(no texts)\n");
     return secs;

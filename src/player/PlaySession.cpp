@@ -739,7 +739,7 @@ std::string PlaySession::QueueWanted() const {
 
 void PlaySession::DropQueued() {
   if (queued_ == 0) return;
-  engine_.ChannelQueue(queuedBehind_, 0);
+  // Freeing the queued stream cancels its queue.
   engine_.StreamFree(queued_);
   queued_ = 0;
   queuedBehind_ = 0;
