@@ -168,7 +168,7 @@ class LyricBarX11 : public ::testing::Test {
     w = &rig->main();
     w->move(40, 40);
     w->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w, 20000));
   }
   DesktopLyricBar* Bar() { return w->DesktopLyrics->Bar(); }
   void PlayLine() {
@@ -183,7 +183,7 @@ class LyricBarX11 : public ::testing::Test {
   void ChooseFromMenu(QAction* item) {
     QMenu* menu = w->PopupMenuContrls;
     menu->popup(QPoint(500, 120));
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(menu));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(menu, 20000));
     ASSERT_TRUE(Click(menu->mapToGlobal(menu->actionGeometry(item).center())));
     ASSERT_TRUE(QTest::qWaitFor([menu] { return !menu->isVisible(); }, 5000));
   }
@@ -199,7 +199,7 @@ TEST_F(LyricBarX11, AppearsFromTheMenuWithTheStripsLineAndComesBackWhereItWas) {
   ASSERT_EQ(rig->Panel(), "Alpha line");
   ChooseFromMenu(w->ItemDesktopLyrics);
   ASSERT_TRUE(QTest::qWaitFor([this] { return Bar() != nullptr && Bar()->isVisible(); }, 5000));
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(Bar()));
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(Bar(), 20000));
   EXPECT_TRUE(w->ItemDesktopLyrics->isChecked());
   EXPECT_EQ(Bar()->LineText().toStdString(), "Alpha line");
 
@@ -263,7 +263,7 @@ TEST_F(LyricBarX11, AppearsFromTheMenuWithTheStripsLineAndComesBackWhereItWas) {
   rig.reset();
   Start();
   ASSERT_TRUE(QTest::qWaitFor([this] { return Bar() != nullptr && Bar()->isVisible(); }, 5000));
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(Bar()));
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(Bar(), 20000));
   EXPECT_TRUE(QTest::qWaitFor([this] { return XPlace(Bar()) == QPoint(150, 420); }, 5000))
       << "on the X server at " << XPlace(Bar()).value_or(QPoint(-1, -1)).x() << ","
       << XPlace(Bar()).value_or(QPoint(-1, -1)).y();
@@ -275,7 +275,7 @@ TEST_F(LyricBarX11, LockedItLetsAClickThroughToTheWindowBelow) {
   Below below;
   below.setGeometry(100, 380, 700, 200);
   below.show();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(&below));
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&below, 20000));
   Bar()->setGeometry(150, 420, 600, 100);
   Bar()->raise();
   QTest::qWait(300);
@@ -288,7 +288,7 @@ TEST_F(LyricBarX11, LockedItLetsAClickThroughToTheWindowBelow) {
 
   ChooseFromMenu(w->ItemLockDesktopLyrics);
   ASSERT_TRUE(QTest::qWaitFor([this] { return Bar()->Locked() && Bar()->isVisible(); }, 5000));
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(Bar()));
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(Bar(), 20000));
   QTest::qWait(300);
   const QPoint again = Bar()->geometry().center();
   ASSERT_TRUE(Click(again));

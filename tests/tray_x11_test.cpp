@@ -109,7 +109,7 @@ class TrayX11Test : public ::testing::Test {
     rig = std::make_unique<PlayRig>();
     w = &rig->main();
     w->show();
-    ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
+    ASSERT_TRUE(QTest::qWaitForWindowExposed(w, 20000));
     w->move(100, 120);
     ASSERT_TRUE(WaitFor([this] { return Icon() != nullptr && EmbeddedInTray(Icon()); }))
         << "the icon never reached the notification area";
@@ -143,7 +143,7 @@ TEST_F(TrayX11Test, IconIsInTheNotificationAreaWithTheTooltip) {
 TEST_F(TrayX11Test, HideAndShowKeepThePlaceAndBringTheWindowToTheFront) {
   ASSERT_TRUE(WaitFor([this] { return w->pos() == QPoint(100, 120); }));
   w->Windows.lyric->show();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(w->Windows.lyric));
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(w->Windows.lyric, 20000));
 
   SendMouse(Icon(), QEvent::MouseButtonPress, Qt::LeftButton);
   SendMouse(Icon(), QEvent::MouseButtonRelease, Qt::LeftButton);
@@ -156,11 +156,11 @@ TEST_F(TrayX11Test, HideAndShowKeepThePlaceAndBringTheWindowToTheFront) {
   QWidget other;
   other.setGeometry(w->frameGeometry().adjusted(-20, -20, 20, 20));
   other.show();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(&other));
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(&other, 20000));
   ASSERT_TRUE(WaitFor([&] { return OnTopAtMainWindow() == &other; }));
 
   SendMouse(Icon(), QEvent::MouseButtonDblClick, Qt::LeftButton);
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(w, 20000));
   EXPECT_TRUE(WaitFor([this] { return OnTopAtMainWindow() == w; }));
   EXPECT_EQ(w->pos(), QPoint(100, 120));
   EXPECT_FALSE(w->Windows.lyric->isVisible());
@@ -191,7 +191,7 @@ TEST_F(TrayX11Test, RightButtonReleaseOpensTheMenuWithTheHideItemRetitled) {
 // that blocked that window would swallow them.
 TEST_F(TrayX11Test, WhileTheAboutBoxIsOpenTheIconsMenuOpensAndHidesTheProgram) {
   w->Files->btnAboutAppClick();
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(w->Windows.about));
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(w->Windows.about, 20000));
   QWindow* icon = Icon()->windowHandle();
   ASSERT_NE(icon, nullptr);
   const QPoint middle(Icon()->width() / 2, Icon()->height() / 2);
@@ -205,7 +205,7 @@ TEST_F(TrayX11Test, WhileTheAboutBoxIsOpenTheIconsMenuOpensAndHidesTheProgram) {
   EXPECT_FALSE(w->Windows.about->isVisible());
 
   QTest::mouseDClick(icon, Qt::LeftButton, {}, middle);
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(w, 20000));
   EXPECT_FALSE(w->Windows.about->isVisible());
 }
 
@@ -235,7 +235,7 @@ TEST_F(TrayX11Test, AMinimisedWindowIsHiddenByTheDoubleClick) {
   SendMouse(Icon(), QEvent::MouseButtonDblClick, Qt::LeftButton);
   EXPECT_FALSE(w->isVisible());
   SendMouse(Icon(), QEvent::MouseButtonDblClick, Qt::LeftButton);
-  ASSERT_TRUE(QTest::qWaitForWindowExposed(w));
+  ASSERT_TRUE(QTest::qWaitForWindowExposed(w, 20000));
   EXPECT_FALSE(w->isMinimized());
 }
 
