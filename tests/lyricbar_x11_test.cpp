@@ -81,16 +81,21 @@ class XSession {
       return nullptr;
     }
     ::setenv("DBUS_SESSION_BUS_ADDRESS", address.c_str(), 1);
-    x->wm_ = Spawn({*openbox, "--sm-disable"});
-    // The window manager is up once it names its check window on the root window.
-    const bool up = QTest::qWaitFor(
-        [] {
-          QProcess p;
-          p.start(QStringLiteral("xprop"),
-                  {QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")});
-          return p.waitForFinished(3000) && p.readAllStandardOutput().contains("window id");
-        },
-        20000);
+    // The window manager is up once it names its check window on the root window. Now and then
+    // openbox cannot open a display that has only just come up and exits: it is started again.
+    bool up = false;
+    for (int attempt = 0; attempt < 3 && !up; ++attempt) {
+      Stop(x->wm_);
+      x->wm_ = Spawn({*openbox, "--sm-disable"});
+      up = QTest::qWaitFor(
+          [] {
+            QProcess p;
+            p.start(QStringLiteral("xprop"),
+                    {QStringLiteral("-root"), QStringLiteral("_NET_SUPPORTING_WM_CHECK")});
+            return p.waitForFinished(3000) && p.readAllStandardOutput().contains("window id");
+          },
+          8000);
+    }
     if (!up) {
       *why = "openbox did not start";
       return nullptr;
