@@ -98,6 +98,7 @@ set_source_files_properties(${QUILLET_PICTURE_SOURCE} TARGET_DIRECTORY quillet_s
 add_dependencies(quillet_shell quillet_pictures)
 
 install(TARGETS quillet RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
+install(TARGETS quillet_tags LIBRARY DESTINATION ${QUILLET_TAG_MODULE_DIR})
 install(FILES ${QUILLET_DESKTOP_FILE} DESTINATION ${CMAKE_INSTALL_DATADIR}/applications)
 install(FILES ${QUILLET_METAINFO_FILE} DESTINATION ${CMAKE_INSTALL_DATADIR}/metainfo)
 install(FILES ${QUILLET_ICON_SVG} DESTINATION ${CMAKE_INSTALL_DATADIR}/icons/hicolor/scalable/apps

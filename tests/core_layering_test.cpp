@@ -22,6 +22,7 @@ const std::map<std::string, std::set<std::string>> kMayInclude = {
     {"common", {}},
     {"audio", {"common"}},
     {"playlist", {"common"}},
+    {"tags", {"common", "playlist"}},
     {"lyrics", {"common", "playlist"}},
     {"player", {"common", "audio", "playlist", "lyrics"}},
     {"platform", {"common"}},

@@ -4,6 +4,8 @@
 #include <QDBusConnection>
 #include <QEvent>
 #include <QFile>
+#include <QMenu>
+#include <QPixmap>
 #include <QTimer>
 #include <cstdio>
 #include <functional>
@@ -15,8 +17,11 @@
 #include "common/AppId.h"
 #include "common/CommandLine.h"
 #include "common/FileIo.h"
+#include "common/StartTrace.h"
+#include "platform/FontPages.h"
 #include "platform/QtTranslations.h"
 #include "platform/SingleInstance.h"
+#include "player/EarlyDevice.h"
 #include "shell/DesktopStart.h"
 #include "shell/Look.h"
 #include "shell/MainDesktopLyrics.h"
@@ -73,7 +78,10 @@ class AfterFirstPaint : public QObject {
   }
 
   bool eventFilter(QObject*, QEvent* event) override {
-    if (event->type() == QEvent::Paint) QTimer::singleShot(0, this, [this] { Run(); });
+    if (event->type() == QEvent::Paint) {
+      StartMark("first paint");
+      QTimer::singleShot(0, this, [this] { Run(); });
+    }
     return false;
   }
 
@@ -88,6 +96,19 @@ class AfterFirstPaint : public QObject {
 
   std::function<void()> work_;
 };
+
+// The window as it is shown. QWidget::grab first hands every child its pending move and resize
+// events, hidden popup menus included, which lays the context menu out (measuring each of its
+// texts) though the picture does not hold it; the window on screen does that only when the menu
+// opens. The screenshot ends the program, so the menus are never shown after this.
+QPixmap GrabAsShown(QWidget* window) {
+  for (QMenu* menu : window->findChildren<QMenu*>()) {
+    if (menu->isVisible()) continue;
+    menu->setAttribute(Qt::WA_PendingMoveEvent, false);
+    menu->setAttribute(Qt::WA_PendingResizeEvent, false);
+  }
+  return window->grab();
+}
 
 }  // namespace
 
@@ -131,7 +152,13 @@ bool ScheduleScreenshots(Windows& w, const std::function<void()>& createAbout) {
   }
   QTimer::singleShot(delay, w.main.get(), [&w, mainShot, aboutShot, barShot, createAbout] {
     bool ok = true;
-    if (!mainShot.isEmpty()) ok = w.main->grab().save(mainShot) && ok;
+    StartMark("screenshot timer");
+    if (!mainShot.isEmpty()) {
+      const QPixmap picture = GrabAsShown(w.main.get());
+      StartMark("grabbed");
+      ok = picture.save(mainShot) && ok;
+      StartMark("saved");
+    }
     if (!barShot.isEmpty()) ok = w.main->DesktopLyrics->SavePicture(barShot) && ok;
     if (!aboutShot.isEmpty()) createAbout();
     if (!aboutShot.isEmpty() && w.about != nullptr) {
@@ -150,17 +177,23 @@ bool ScheduleScreenshots(Windows& w, const std::function<void()>& createAbout) {
 }  // namespace
 
 int RunApplication(int argc, char** argv, audio::Engine& engine) {
+  StartMark("main");
   // The command line is answered before the application object exists: --help needs no display.
   CommandLine commandLine = ParseCommandLine(argc, argv, CurrentDirectory());
   if (const std::optional<int> code = AnswerCommandLine(commandLine)) return *code;
   const std::vector<std::string> files = ExistingFiles(commandLine.files);
+  // The sound server answers while the toolkit starts; the main window's creation takes the
+  // outcomes in its own order.
+  EarlyDevice early(engine);
   int toolkitArgc = static_cast<int>(commandLine.toolkitArgs.size()) - 1;
   QApplication app(toolkitArgc, commandLine.toolkitArgs.data());
   QGuiApplication::setDesktopFileName(QString::fromLatin1(kAppId));
+  StartMark("application object");
   std::string noCatalogue;
   if (!InstallQtTranslations(app, &noCatalogue)) {
     std::fprintf(stderr, "quillet: %s\n", noCatalogue.c_str());
   }
+  StartMark("translations");
   SingleInstance instance(QDBusConnection::sessionBus());
   if (instance.Claim() == SingleInstance::Role::Second) {
     std::string why;
@@ -168,6 +201,7 @@ int RunApplication(int argc, char** argv, audio::Engine& engine) {
     std::fprintf(stderr, "quillet: the running Quillet did not answer (%s); starting another\n",
                  why.c_str());
   }
+  StartMark("single instance");
   if (commandLine.fromDesktopEntry) EnterConfigHome();
   // The program lives on in the notification area with no window shown; only the exit command
   // ends it.
@@ -179,11 +213,20 @@ int RunApplication(int argc, char** argv, audio::Engine& engine) {
   PlaySession player(shared, engine);
   QtDialogs dialogs;
   Windows windows;
-  if (!CreateMainWindow(windows, player, dialogs, {})) return 1;
+  StartHooks hooks;
+  hooks.backEndCheck = [&early](std::string* why) { return early.BackEndOk(why); };
+  hooks.openDevice = [&early] { return early.DeviceError(); };
+  if (!CreateMainWindow(windows, player, dialogs, hooks)) return 1;
+  StartMark("main window created");
   TfrmMain& main = *windows.main;
   new VolumeMemory(player, &main);  // goes with the main window
+  // Each new track hands back the pages of the font files that the last one's lyric lines read.
+  player.Subscribe([](unsigned changes) {
+    if (changes & kChangedTrack) ReleaseFontPages();
+  });
   ReceiveHandedFiles(instance, HandedFilesReceiver(main));
   main.show();
+  StartMark("shown");
   // What the first sight of the main window does not need comes right after it: the other
   // windows (the commands that open them find none before, and do nothing), and the media keys
   // and the desktop's sound menus, when there is a session bus to reach them.
@@ -191,17 +234,23 @@ int RunApplication(int argc, char** argv, audio::Engine& engine) {
   const auto createOthers = [&] {
     if (windows.about == nullptr) CreateOtherWindows(windows, player, dialogs);
   };
+  // The files of the command line follow too, so that many of them never keep the window from
+  // the screen; and the font pages that measuring and drawing it read are handed back.
   new AfterFirstPaint(&main, [&] {
+    StartMark("after first paint");
+    ReleaseFontPages();
     createOthers();
     mpris = MainMpris::Start(player, *main.Tray);
+    ReleaseFontPages();
+    StartMark("other windows and media controls");
+    if (!files.empty()) main.List->OpenFiles(files);
   });
-  if (!files.empty()) {
-    QTimer::singleShot(0, &main, [&main, &files] { main.List->OpenFiles(files); });
-  }
   ScheduleScreenshots(windows, createOthers);
   const int code = app.exec();
+  StartMark("message loop ended");
   mpris.reset();
   windows.main.reset();
+  StartMark("windows freed");
   return code;
 }
 

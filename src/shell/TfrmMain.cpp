@@ -16,6 +16,7 @@
 #include <cstdlib>
 
 #include "common/DisplayText.h"
+#include "common/StartTrace.h"
 #include "playlist/Settings.h"
 #include "shell/Look.h"
 #include "shell/MainDesktopLyrics.h"
@@ -76,13 +77,17 @@ TfrmMain::TfrmMain(PlaySession& player, Dialogs& dialogs, QWidget* parent)
                 PictureIcon(Picture::Save),  PictureIcon(Picture::Load),
                 PictureIcon(Picture::About), PictureIcon(Picture::Exit)};
 
+  StartMark("main window: pictures");
   BuildCommandStrip();
+  StartMark("main window: command strip");
   BuildLyricStrip();
   BuildPlaylist();
   BuildProgress();
   BuildTransport();
+  StartMark("main window: controls");
   BuildMenu();
   BuildTabOrder();
+  StartMark("main window: menu");
 
   ShowTimer = new QTimer(this);
   ShowTimer->setObjectName(QStringLiteral("ShowTimer"));
@@ -105,6 +110,7 @@ TfrmMain::TfrmMain(PlaySession& player, Dialogs& dialogs, QWidget* parent)
   // Armed from creation; ticks do nothing until the creation step has set the state up.
   ShowTimer->start();
   AppTrayIcon->SetEnabled(true);
+  StartMark("main window: tray and seams");
 }
 
 TfrmMain::~TfrmMain() {
@@ -325,10 +331,12 @@ bool TfrmMain::FormCreate(const StartHooks& hooks) {
     }
     return false;
   }
+  StartMark("back end checked");
   // 5. The sound device; without it the program runs on silently.
-  if (const std::optional<int> code = Player.OpenDevice()) {
+  if (const std::optional<int> code = hooks.openDevice ? hooks.openDevice() : Player.OpenDevice()) {
     ShowAudioError(Dlg, this, "初始化音频错误！", *code);
   }
+  StartMark("device open");
   // 6-7. The player's state and cursors.
   Player.Reset();
   // 8. The lyric directory from the settings file.

@@ -12,6 +12,7 @@
 #include <QTimer>
 #include <QWidget>
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -46,6 +47,8 @@ std::vector<std::string> DroppedFilePaths(const QMimeData* mime);
 // empty members keep the program's own.
 struct StartHooks {
   std::function<bool(std::string*)> backEndCheck;
+  // Opens the sound device; the engine's error code when it did not open.
+  std::function<std::optional<int>()> openDevice;
   std::function<void()> endProcess;
 };
 

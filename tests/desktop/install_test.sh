@@ -14,6 +14,7 @@ echo "== installed files"
 find . \( -type f -o -type l \) | sort | tee "$tmp/files"
 {
   echo "./bin/quillet"
+  echo "./lib/quillet/modules/quillet-tags.so"
   echo "./share/applications/$id.desktop"
   for size in 128 16 24 256 32 48 64; do
     echo "./share/icons/hicolor/${size}x${size}/apps/$id.png"

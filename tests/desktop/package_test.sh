@@ -37,6 +37,7 @@ echo "== files"
 dpkg-deb -c "$deb" | awk '{print $NF}' | grep -v '/$' | sort | tee "$tmp/files"
 {
   echo "./usr/bin/quillet"
+  echo "./usr/lib/quillet/modules/quillet-tags.so"
   echo "./usr/share/applications/$id.desktop"
   for size in 128 16 24 256 32 48 64; do
     echo "./usr/share/icons/hicolor/${size}x${size}/apps/$id.png"
@@ -51,6 +52,9 @@ diff -u "$tmp/expected" "$tmp/files" || fail "package files differ"
 dpkg-deb -x "$deb" "$tmp/root"
 file "$tmp/root/usr/bin/quillet" | grep -q "stripped" || fail "program not stripped"
 file "$tmp/root/usr/bin/quillet" | grep -q "not stripped" && fail "program not stripped"
+file "$tmp/root/usr/lib/quillet/modules/quillet-tags.so" | grep -q "not stripped" && fail "tag module not stripped"
+# TagLib is the tag module's alone: the program starts without it.
+readelf -d "$tmp/root/usr/bin/quillet" | grep -q 'libtag' && fail "the program links TagLib"
 
 echo "== lintian"
 # Errors and warnings fail; the informational tags are shown for the record.
