@@ -1,5 +1,7 @@
 #include "platform/Dialogs.h"
 
+#include "platform/QtTranslations.h"
+
 #include <QDir>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -26,6 +28,7 @@ QStringList QtFilterList(const QString& windowsFilter) {
 
 Dialogs::Answer QtDialogs::message(QWidget* owner, const QString& title, const QString& text,
                                    Icon icon, Buttons buttons) {
+  EnsureQtTranslations();
   QMessageBox box(owner);
   box.setWindowTitle(title);
   box.setText(text);
@@ -74,10 +77,12 @@ Dialogs::FileResult RunFileDialog(QWidget* owner, const Dialogs::FileRequest& re
 }  // namespace
 
 Dialogs::FileResult QtDialogs::openFiles(QWidget* owner, const FileRequest& request) {
+  EnsureQtTranslations();
   return RunFileDialog(owner, request, false);
 }
 
 Dialogs::FileResult QtDialogs::saveFile(QWidget* owner, const FileRequest& request) {
+  EnsureQtTranslations();
   return RunFileDialog(owner, request, true);
 }
 
@@ -87,6 +92,7 @@ QString FolderBrowserStart() {
 }
 
 std::optional<QString> QtDialogs::chooseFolder(QWidget* owner, const QString& title) {
+  EnsureQtTranslations();
   // Not the working folder, which an empty start would give.
   const QString dir = QFileDialog::getExistingDirectory(
       owner, title, FolderBrowserStart(),

@@ -4,6 +4,7 @@
 #include <QLibraryInfo>
 #include <QLocale>
 #include <QTranslator>
+#include <cstdio>
 
 namespace quillet {
 
@@ -19,6 +20,15 @@ bool InstallQtTranslations(QCoreApplication& app, std::string* error) {
   }
   QCoreApplication::installTranslator(translator);
   return true;
+}
+
+void EnsureQtTranslations() {
+  static bool done = false;
+  QCoreApplication* app = QCoreApplication::instance();
+  if (done || app == nullptr) return;
+  done = true;
+  std::string why;
+  if (!InstallQtTranslations(*app, &why)) std::fprintf(stderr, "quillet: %s\n", why.c_str());
 }
 
 }  // namespace quillet

@@ -12,4 +12,8 @@ namespace quillet {
 // be loaded (the toolkit's texts then stay in English).
 bool InstallQtTranslations(QCoreApplication& app, std::string* error);
 
+// The same, once per process, when the toolkit's texts are first needed (no window shows them
+// at the start); a missing catalogue is said once on the error output.
+void EnsureQtTranslations();
+
 }  // namespace quillet

@@ -1,12 +1,22 @@
 #include "platform/SingleInstance.h"
 
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
 #include <QByteArray>
 #include <QDBusConnectionInterface>
 #include <QDBusMessage>
 #include <QDBusReply>
+#include <QDeadlineTimer>
+#include <QThread>
 #include <QTimer>
 #include <QUrl>
+#include <cerrno>
+#include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 
 #include "common/AppId.h"
 
@@ -18,10 +28,24 @@ constexpr const char* kInterface = "org.freedesktop.Application";
 
 void Warn(const QString& text) { std::fprintf(stderr, "quillet: %s\n", qPrintable(text)); }
 
+// The start lock of the session bus this process would use: in the temporary folder (which every
+// start of the session shares, whatever its runtime folder), named after the bus's address.
+std::string StartLockPath() {
+  const char* address = std::getenv("DBUS_SESSION_BUS_ADDRESS");
+  std::uint64_t hash = 14695981039346656037ull;  // FNV-1a
+  for (const char* c = address != nullptr ? address : ""; *c != '\0'; ++c) {
+    hash = (hash ^ static_cast<unsigned char>(*c)) * 1099511628211ull;
+  }
+  const char* tmp = std::getenv("TMPDIR");
+  char name[96];
+  std::snprintf(name, sizeof name, "/%s-%u-%016llx.lock", kAppId, static_cast<unsigned>(::getuid()),
+                static_cast<unsigned long long>(hash));
+  return std::string(tmp != nullptr && *tmp == '/' ? tmp : "/tmp") + name;
+}
+
 }  // namespace
 
-ApplicationInterface::ApplicationInterface(SingleInstance& owner)
-    : QObject(&owner), owner_(owner) {
+ApplicationInterface::ApplicationInterface(SingleInstance& owner) : QObject(&owner), owner_(owner) {
   setObjectName(QStringLiteral("ApplicationInterface"));
 }
 
@@ -46,16 +70,62 @@ void ApplicationInterface::ActivateAction(const QString&, const QVariantList&, c
 }
 
 SingleInstance::SingleInstance(const QDBusConnection& bus, QObject* parent)
-    : QObject(parent), bus_(bus), exported_(new ApplicationInterface(*this)) {
+    : SingleInstance([bus] { return bus; }, parent) {}
+
+SingleInstance::SingleInstance(std::function<QDBusConnection()> connect, QObject* parent)
+    : QObject(parent), connect_(std::move(connect)), exported_(new ApplicationInterface(*this)) {
   setObjectName(QStringLiteral("SingleInstance"));
 }
 
 SingleInstance::~SingleInstance() {
-  if (!objectRegistered_) return;
-  bus_.unregisterObject(ObjectPath());
-  // Owned only while the object was there; a later start then takes the name itself.
-  if (QDBusConnectionInterface* busInterface = bus_.interface()) {
-    busInterface->unregisterService(QString::fromLatin1(kAppId));
+  if (objectRegistered_) {
+    bus_->unregisterObject(ObjectPath());
+    // Owned only while the object was there; a later start then takes the name itself.
+    if (QDBusConnectionInterface* busInterface = bus_->interface()) {
+      busInterface->unregisterService(QString::fromLatin1(kAppId));
+    }
+  }
+  // After the name: a start that finds the lock free finds the name free too.
+  if (lockFd_ >= 0) ::close(lockFd_);
+}
+
+QDBusConnection& SingleInstance::Bus() {
+  if (!bus_) bus_ = connect_();
+  return *bus_;
+}
+
+SingleInstance::StartLock SingleInstance::TakeStartLock() {
+  if (lockFd_ >= 0) return StartLock::Ours;
+  const std::string path = StartLockPath();
+  const int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_NOFOLLOW | O_CLOEXEC, 0600);
+  if (fd < 0) return StartLock::Unavailable;
+  // Someone else's file is no lock of ours: they could hold it to keep us waiting.
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::getuid()) {
+    ::close(fd);
+    return StartLock::Unavailable;
+  }
+  if (::flock(fd, LOCK_EX | LOCK_NB) == 0) {
+    lockFd_ = fd;
+    return StartLock::Ours;
+  }
+  const bool busy = errno == EWOULDBLOCK;
+  ::close(fd);
+  return busy ? StartLock::Busy : StartLock::Unavailable;
+}
+
+bool SingleInstance::WaitForRunning(int timeoutMs) {
+  QDBusConnection& bus = Bus();
+  if (!bus.isConnected()) return false;
+  QDBusConnectionInterface* busInterface = bus.interface();
+  if (busInterface == nullptr) return false;
+  const QDeadlineTimer deadline(timeoutMs);
+  for (;;) {
+    const QDBusReply<bool> owned = busInterface->isServiceRegistered(QString::fromLatin1(kAppId));
+    if (!owned.isValid()) return false;
+    if (owned.value()) return true;
+    if (deadline.hasExpired()) return false;
+    QThread::msleep(10);
   }
 }
 
@@ -83,15 +153,18 @@ bool SingleInstance::LocalPath(const QString& uri, std::string* path) {
 }
 
 SingleInstance::Role SingleInstance::Claim() {
-  if (!bus_.isConnected()) return Role::Alone;
+  claimed_ = true;
+  TakeStartLock();
+  QDBusConnection& bus = Bus();
+  if (!bus.isConnected()) return Role::Alone;
   // The object first, so a start that finds the name taken always finds the object behind it.
-  objectRegistered_ = bus_.registerObject(ObjectPath(), exported_, QDBusConnection::ExportAllSlots);
+  objectRegistered_ = bus.registerObject(ObjectPath(), exported_, QDBusConnection::ExportAllSlots);
   if (!objectRegistered_) {
     Warn(QStringLiteral("cannot export %1 on the session bus; running on its own")
              .arg(ObjectPath()));
     return Role::Alone;
   }
-  QDBusConnectionInterface* busInterface = bus_.interface();
+  QDBusConnectionInterface* busInterface = bus.interface();
   const QDBusReply<QDBusConnectionInterface::RegisterServiceReply> reply =
       busInterface == nullptr
           ? QDBusReply<QDBusConnectionInterface::RegisterServiceReply>(
@@ -102,7 +175,7 @@ SingleInstance::Role SingleInstance::Claim() {
   if (reply.isValid() && reply.value() == QDBusConnectionInterface::ServiceRegistered) {
     return Role::First;
   }
-  bus_.unregisterObject(ObjectPath());
+  bus.unregisterObject(ObjectPath());
   objectRegistered_ = false;
   if (!reply.isValid()) {
     Warn(QStringLiteral("cannot own the name %1 on the session bus (%2); running on its own")
@@ -123,7 +196,7 @@ bool SingleInstance::HandOff(const std::vector<std::string>& files, std::string*
     for (const std::string& f : files) uris << FileUri(f);
     call << uris << QVariantMap();
   }
-  const QDBusMessage reply = bus_.call(call, QDBus::Block, kHandOffTimeoutMs);
+  const QDBusMessage reply = Bus().call(call, QDBus::Block, kHandOffTimeoutMs);
   if (reply.type() == QDBusMessage::ReplyMessage) return true;
   *error = reply.errorMessage().toStdString();
   if (error->empty()) *error = "no answer";

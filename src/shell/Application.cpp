@@ -189,17 +189,21 @@ int RunApplication(int argc, char** argv, audio::Engine& engine) {
   QApplication app(toolkitArgc, commandLine.toolkitArgs.data());
   QGuiApplication::setDesktopFileName(QString::fromLatin1(kAppId));
   StartMark("application object");
-  std::string noCatalogue;
-  if (!InstallQtTranslations(app, &noCatalogue)) {
-    std::fprintf(stderr, "quillet: %s\n", noCatalogue.c_str());
-  }
-  StartMark("translations");
-  SingleInstance instance(QDBusConnection::sessionBus());
-  if (instance.Claim() == SingleInstance::Role::Second) {
-    std::string why;
-    if (instance.HandOff(files, &why)) return 0;
-    std::fprintf(stderr, "quillet: the running Quillet did not answer (%s); starting another\n",
-                 why.c_str());
+  // One Quillet per session. The only start (the usual case) knows it from the start lock alone
+  // and claims its name on the bus once its window is up; a later one waits for that name and
+  // hands its files over.
+  SingleInstance instance([] { return QDBusConnection::sessionBus(); });
+  const SingleInstance::StartLock lock = instance.TakeStartLock();
+  if (lock != SingleInstance::StartLock::Ours) {
+    if (lock == SingleInstance::StartLock::Busy) {
+      instance.WaitForRunning(SingleInstance::kHandOffTimeoutMs);
+    }
+    if (instance.Claim() == SingleInstance::Role::Second) {
+      std::string why;
+      if (instance.HandOff(files, &why)) return 0;
+      std::fprintf(stderr, "quillet: the running Quillet did not answer (%s); starting another\n",
+                   why.c_str());
+    }
   }
   StartMark("single instance");
   if (commandLine.fromDesktopEntry) EnterConfigHome();
@@ -232,6 +236,8 @@ int RunApplication(int argc, char** argv, audio::Engine& engine) {
   // and the desktop's sound menus, when there is a session bus to reach them.
   std::unique_ptr<MainMpris> mpris;
   const auto createOthers = [&] {
+    // Their dialogs carry the toolkit's own texts, which nothing before needed.
+    EnsureQtTranslations();
     if (windows.about == nullptr) CreateOtherWindows(windows, player, dialogs);
   };
   // The files of the command line follow too, so that many of them never keep the window from
@@ -239,6 +245,12 @@ int RunApplication(int argc, char** argv, audio::Engine& engine) {
   new AfterFirstPaint(&main, [&] {
     StartMark("after first paint");
     ReleaseFontPages();
+    if (!instance.Claimed() && instance.Claim() == SingleInstance::Role::Second) {
+      std::fprintf(stderr,
+                   "quillet: another program owns %s on the session bus; this Quillet "
+                   "runs on its own\n",
+                   kAppId);
+    }
     createOthers();
     mpris = MainMpris::Start(player, *main.Tray);
     ReleaseFontPages();

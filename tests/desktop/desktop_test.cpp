@@ -162,6 +162,63 @@ TEST(OneInstance, ALaterStartHandsItsFilesToTheRunningOneWhichAddsAndPlaysThem) 
   EXPECT_EQ(w.Player.List().Count(), 3);
 }
 
+TEST(OneInstance, TheStartLockIsOneHoldersUntilItGoes) {
+  const bool hadTmp = qEnvironmentVariableIsSet("TMPDIR");
+  const QByteArray tmp = qgetenv("TMPDIR");
+  TempDir dir;
+  struct Case {
+    const char* what;
+    std::string tmpdir;
+    SingleInstance::StartLock first, second, afterFirstWent;
+  };
+  using L = SingleInstance::StartLock;
+  const Case cases[] = {
+      {"a temporary folder", dir.path(), L::Ours, L::Busy, L::Ours},
+      {"none to be had", dir.File("missing"), L::Unavailable, L::Unavailable, L::Unavailable},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    qputenv("TMPDIR", QByteArray::fromStdString(c.tmpdir));
+    SingleInstance b(QDBusConnection::sessionBus());
+    {
+      SingleInstance a(QDBusConnection::sessionBus());
+      EXPECT_EQ(a.TakeStartLock(), c.first);
+      EXPECT_EQ(b.TakeStartLock(), c.second);
+    }
+    EXPECT_EQ(b.TakeStartLock(), c.afterFirstWent);
+  }
+  if (hadTmp) {
+    qputenv("TMPDIR", tmp);
+  } else {
+    qunsetenv("TMPDIR");
+  }
+}
+
+TEST(OneInstance, ALaterStartDuringTheFirstOnesStartWaitsForItsNameAndHandsOver) {
+  ASSERT_TRUE(QDBusConnection::sessionBus().isConnected()) << "run under dbus-run-session";
+  // This process has the start lock, but its window is not up yet, so its name is not claimed.
+  PlayRig rig;
+  TfrmMain& w = rig.main();
+  SingleInstance running(QDBusConnection::sessionBus());
+  ASSERT_EQ(running.TakeStartLock(), SingleInstance::StartLock::Ours);
+  ReceiveHandedFiles(running, HandedFilesReceiver(w));
+  Program q;
+  const std::string one = q.dir().File("one.wav");
+  WriteSineWave(one, 0.2);
+  rig.engine().AddFile(one, 0.2);
+  QProcess later;
+  q.Start(later, {"one.wav"});
+  // It waits for the name rather than run a second player.
+  EXPECT_FALSE(SpinUntil(500, [&] { return later.state() == QProcess::NotRunning; }));
+  ASSERT_EQ(running.Claim(), SingleInstance::Role::First);
+  const Outcome r = Program::Wait(later);
+  EXPECT_EQ(r.code, 0) << r.err;
+  EXPECT_EQ(r.err, "");
+  EXPECT_FALSE(QFileInfo::exists(q.Path("config/quillet")));
+  ASSERT_TRUE(SpinUntil(5000, [&] { return w.Player.List().Count() == 1; }));
+  EXPECT_EQ(w.Player.List().Row(0).path, one);
+}
+
 TEST(OneInstance, WithoutASessionBusEveryStartRunsOnItsOwnSilently) {
   for (const bool unset : {false, true}) {
     Program q;
