@@ -13,43 +13,37 @@
 namespace quillet {
 namespace {
 
-TEST(EarlyDevice, OutcomesComeInTheCreationsOrder) {
-  struct Case {
-    const char* what;
-    bool backEndOk;
-    std::optional<int> initFails;
-    std::optional<int> deviceError;
-    int initDevice;  // what Init was asked for; 0 when it was not called
-  };
-  const Case cases[] = {
-      {"all well", true, std::nullopt, std::nullopt, -1},
-      {"no device", true, audio::kErrDriver, audio::kErrDriver, -1},
-      {"wrong libraries", false, std::nullopt, std::nullopt, 0},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.what);
-    testing::ScriptedEngine engine;
-    engine.backEndOk = c.backEndOk;
-    engine.initFails = c.initFails;
-    EarlyDevice early(engine);
-    std::string why;
-    EXPECT_EQ(early.BackEndOk(&why), c.backEndOk);
-    EXPECT_EQ(why.empty(), c.backEndOk);
-    EXPECT_EQ(early.DeviceError(), c.deviceError);
-    EXPECT_EQ(engine.initDevice, c.initDevice);
-  }
-}
-
-TEST(EarlyDevice, TheErrorCodeIsReadOnTheWorker) {
-  // The engine keeps its error code per thread: read on the caller, it would say "no error".
-  audio::AudioEngine engine([](int, std::uint32_t, int* error) {
+TEST(EarlyDevice, OutcomesComeInTheCreationsOrderWithTheWorkersErrorCode) {
+  testing::ScriptedEngine well, noDevice, wrongLibraries;
+  noDevice.initFails = audio::kErrDriver;
+  wrongLibraries.backEndOk = false;
+  // The real engine keeps its error code per thread: read on the caller, it would say "no error".
+  audio::AudioEngine real([](int, std::uint32_t, int* error) {
     *error = audio::kErrDriver;
     return std::shared_ptr<audio::OutputDevice>();
   });
-  EarlyDevice early(engine);
-  std::string why;
-  ASSERT_TRUE(early.BackEndOk(&why)) << why;
-  EXPECT_EQ(early.DeviceError(), audio::kErrDriver);
+  struct Case {
+    const char* what;
+    audio::Engine* engine;
+    bool backEndOk;
+    std::optional<int> deviceError;
+  };
+  const Case cases[] = {
+      {"all well", &well, true, std::nullopt},
+      {"no device", &noDevice, true, audio::kErrDriver},
+      {"no device, real engine", &real, true, audio::kErrDriver},
+      {"wrong libraries", &wrongLibraries, false, std::nullopt},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    EarlyDevice early(*c.engine);
+    std::string why;
+    EXPECT_EQ(early.BackEndOk(&why), c.backEndOk) << why;
+    EXPECT_EQ(why.empty(), c.backEndOk);
+    EXPECT_EQ(early.DeviceError(), c.deviceError);
+  }
+  EXPECT_EQ(well.initDevice, -1);
+  EXPECT_EQ(wrongLibraries.initDevice, 0);  // never asked for
 }
 
 }  // namespace

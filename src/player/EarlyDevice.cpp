@@ -6,14 +6,16 @@
 
 namespace quillet {
 
+std::optional<int> OpenDefaultDevice(audio::Engine& engine) {
+  if (engine.Init(-1, 44100, 0)) return std::nullopt;
+  return engine.LastErrorCode();
+}
+
 EarlyDevice::EarlyDevice(audio::Engine& engine) {
   work_ = std::async(std::launch::async, [&engine] {
     Outcome outcome;
     outcome.backEndOk = engine.BackEndOk(&outcome.why);
-    // The error code belongs to the thread that made the call, so it is read here.
-    if (outcome.backEndOk && !engine.Init(-1, 44100, 0)) {
-      outcome.deviceError = engine.LastErrorCode();
-    }
+    if (outcome.backEndOk) outcome.deviceError = OpenDefaultDevice(engine);
     return outcome;
   });
 }

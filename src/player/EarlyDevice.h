@@ -15,6 +15,10 @@ namespace audio {
 class Engine;
 }
 
+// Opens the default output device at 44100 Hz on the calling thread; the engine's code (which
+// belongs to that thread) when it cannot.
+std::optional<int> OpenDefaultDevice(audio::Engine& engine);
+
 class EarlyDevice {
  public:
   explicit EarlyDevice(audio::Engine& engine);

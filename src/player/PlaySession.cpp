@@ -1,5 +1,7 @@
 #include "player/PlaySession.h"
 
+#include "player/EarlyDevice.h"
+
 #include <algorithm>
 #include <cmath>
 
@@ -163,10 +165,7 @@ void PlaySession::Fail(const std::string& failure) {
 
 bool PlaySession::BackEndOk(std::string* why) { return engine_.BackEndOk(why); }
 
-std::optional<int> PlaySession::OpenDevice() {
-  if (engine_.Init(-1, 44100, 0)) return std::nullopt;
-  return engine_.LastErrorCode();
-}
+std::optional<int> PlaySession::OpenDevice() { return OpenDefaultDevice(engine_); }
 
 void PlaySession::Reset() {
   PlayerState = psStopped;

@@ -224,9 +224,10 @@ int RunApplication(int argc, char** argv, audio::Engine& engine) {
   StartMark("main window created");
   TfrmMain& main = *windows.main;
   new VolumeMemory(player, &main);  // goes with the main window
-  // Each new track hands back the pages of the font files that the last one's lyric lines read.
-  player.Subscribe([](unsigned changes) {
-    if (changes & kChangedTrack) ReleaseFontPages();
+  // Each new track hands back the pages of the font files that the last one's lyric lines read,
+  // from the message loop rather than from inside the refresh tick that announced it.
+  player.Subscribe([&main](unsigned changes) {
+    if (changes & kChangedTrack) QTimer::singleShot(0, &main, [] { ReleaseFontPages(); });
   });
   ReceiveHandedFiles(instance, HandedFilesReceiver(main));
   main.show();

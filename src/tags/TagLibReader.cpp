@@ -122,6 +122,21 @@ class LegacyBatch {
   std::vector<std::pair<std::string, std::string*>> items_;
 };
 
+// The texts of a tag whose fields go by name (APE, Vorbis comments), through `text(key)`; the
+// album artist under either spelling, the formats' own first.
+template <typename Text>
+TagTexts NamedTexts(const Text& text, const char* albumArtist, const char* albumArtistElse,
+                    const char* track) {
+  TagTexts t;
+  t.title = text("TITLE");
+  t.artist = text("ARTIST");
+  t.album = text("ALBUM");
+  t.albumArtist = text(albumArtist);
+  if (t.albumArtist.empty()) t.albumArtist = text(albumArtistElse);
+  t.trackNumber = LeadingNumber(text(track));
+  return t;
+}
+
 class Reader {
  public:
   Reader(LegacyEncoding encoding, unsigned parts) : encoding_(encoding), parts_(parts) {}
@@ -235,16 +250,7 @@ class Reader {
       if (it == items.end() || it->second.type() != TagLib::APE::Item::Text) return {};
       return Utf8(it->second.values().toString(" / "));
     };
-    if (Wants(kTagTexts)) {
-      TagTexts t;
-      t.title = text("TITLE");
-      t.artist = text("ARTIST");
-      t.album = text("ALBUM");
-      t.albumArtist = text("ALBUM ARTIST");
-      if (t.albumArtist.empty()) t.albumArtist = text("ALBUMARTIST");
-      t.trackNumber = LeadingNumber(text("TRACK"));
-      Merge(std::move(t));
-    }
+    if (Wants(kTagTexts)) Merge(NamedTexts(text, "ALBUM ARTIST", "ALBUMARTIST", "TRACK"));
     if (Wants(kTagCover)) {
       auto it = items.find("COVER ART (FRONT)");
       if (it != items.end() && it->second.type() == TagLib::APE::Item::Binary) {
@@ -265,16 +271,7 @@ class Reader {
       if (it == fields.end() || it->second.isEmpty()) return {};
       return Utf8(it->second.toString(" / "));
     };
-    if (Wants(kTagTexts)) {
-      TagTexts t;
-      t.title = text("TITLE");
-      t.artist = text("ARTIST");
-      t.album = text("ALBUM");
-      t.albumArtist = text("ALBUMARTIST");
-      if (t.albumArtist.empty()) t.albumArtist = text("ALBUM ARTIST");
-      t.trackNumber = LeadingNumber(text("TRACKNUMBER"));
-      Merge(std::move(t));
-    }
+    if (Wants(kTagTexts)) Merge(NamedTexts(text, "ALBUMARTIST", "ALBUM ARTIST", "TRACKNUMBER"));
     if (Wants(kTagCover)) ReadPictures(tag->pictureList());
     if (Wants(kTagLyric)) {
       for (const char* key : {"SYNCEDLYRICS", "LYRICS", "UNSYNCEDLYRICS"}) {
